@@ -1,0 +1,51 @@
+#include "midi/midi_link.h"
+
+#include "midi/apply_midi_event.h"
+#include "midi/midi_failure_policy.h"
+
+#include <porttime.h>
+
+#include <cstdint>
+
+namespace {
+
+constexpr int kClockResolutionMs = 1;
+constexpr std::int32_t kOutputBufferSize = 0;
+constexpr std::int32_t kOutputLatencyMs = 0;
+constexpr std::int32_t kEventsPerRead = 1;
+
+// Both streams take their time from PortTime; the library wants the clock
+// with a context argument that Pt_Time does not have.
+PmTimestamp MidiClock(void* /*timeInfo*/) { return Pt_Time(); }
+
+}  // namespace
+
+void OpenMidiPorts(MidiLink* link) {
+  Pm_Initialize();
+  Pt_Start(kClockResolutionMs, nullptr, nullptr);
+  MidiFailurePolicy(Pm_OpenOutput(&link->midiOut, kMidiOutputDevice, nullptr, kOutputBufferSize,
+                                  MidiClock, nullptr, kOutputLatencyMs));
+  MidiFailurePolicy(Pm_OpenInput(&link->midiIn, kMidiInputDevice, nullptr, kMidiInputQueueSize,
+                                 MidiClock, nullptr));
+  MidiFailurePolicy(Pm_SetFilter(link->midiIn, PM_FILT_ACTIVE | PM_FILT_CLOCK));
+  // Whatever arrived while the ports were opening is stale: drop it.
+  while (Pm_Poll(link->midiIn) == pmGotData) {
+    Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead);
+  }
+}
+
+void PumpMidi(MidiLink* link) {
+  while (MidiFailurePolicy(Pm_Poll(link->midiIn)) == pmGotData) {
+    MidiFailurePolicy(static_cast<PmError>(Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead)));
+    // Thru comes first: what is played must leave unchanged and at once,
+    // whatever the scene makes of it.
+    MidiFailurePolicy(Pm_Write(link->midiOut, &link->midiEvent, kEventsPerRead));
+    ApplyMidiEvent(&link->midiEvent);
+  }
+}
+
+void CloseMidiPorts(MidiLink* link) {
+  MidiFailurePolicy(Pm_Close(link->midiIn));
+  MidiFailurePolicy(Pm_Close(link->midiOut));
+  Pm_Terminate();
+}
