@@ -1,0 +1,145 @@
+// The sphere grid as it lands in the frame buffer of a real Mesa context.
+#include "midi/apply_midi_event.h"
+#include "scene/draw_scene.h"
+#include "scene_fixture.h"
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+constexpr int kWidth = 640;
+constexpr int kHeight = 480;
+
+struct Frame {
+  std::vector<GLubyte> rgb;
+  int Brightness(int x, int y) const {
+    const size_t at = 3 * (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x));
+    return rgb[at] + rgb[at + 1] + rgb[at + 2];
+  }
+};
+
+// Where a point of the unturned grid, sitting 6.5 units away, lands on
+// screen, from the 45-degree projection worked out by hand.
+struct Pixel {
+  int x;
+  int y;
+};
+Pixel ScreenOf(double gridX, double gridY) {
+  const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
+  const double aspect = static_cast<double>(kWidth) / kHeight;
+  return Pixel{static_cast<int>(std::lround(kWidth / 2.0 * (1.0 + f / aspect * gridX / 6.5))),
+               static_cast<int>(std::lround(kHeight / 2.0 * (1.0 + f * gridY / 6.5)))};
+}
+Pixel CentreOf(int sphere) { return ScreenOf(-2 + sphere % kColumns, 2 - sphere / kColumns); }
+
+// Draws one frame of the unturned grid and reads it back.
+Frame DrawUnturned() {
+  sceneState.rotX = 0.0f;
+  sceneState.rotY = 0.0f;
+  DrawScene();
+  Frame frame{std::vector<GLubyte>(3u * kWidth * kHeight)};
+  glPixelStorei(GL_PACK_ALIGNMENT, 1);
+  glReadBuffer(GL_BACK);
+  glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
+  return frame;
+}
+
+// The width of the lit run through a sphere's centre, in pixels.
+int FootprintWidth(const Frame& frame, int sphere) {
+  const Pixel centre = CentreOf(sphere);
+  int left = centre.x;
+  int right = centre.x;
+  while (left > 0 && frame.Brightness(left - 1, centre.y) > 0) --left;
+  while (right < kWidth - 1 && frame.Brightness(right + 1, centre.y) > 0) ++right;
+  return right - left + 1;
+}
+
+using DrawSceneTest = SceneTest;
+
+TEST_F(DrawSceneTest, AtLevelZeroEverySphereCentreIsLitAndTheGapsAreBackground) {
+  const Frame frame = DrawUnturned();
+  for (int sphere = 0; sphere < kSphereCount; ++sphere) {
+    const Pixel centre = CentreOf(sphere);
+    EXPECT_GT(frame.Brightness(centre.x, centre.y), 60) << "sphere " << sphere;
+    const Pixel gap = ScreenOf(-2 + sphere % kColumns + 0.5, 2 - sphere / kColumns - 0.5);
+    EXPECT_EQ(frame.Brightness(gap.x, gap.y), 0) << "gap after sphere " << sphere;
+  }
+}
+
+TEST_F(DrawSceneTest, Level127DoublesTheSpheresFootprint) {
+  const int small = FootprintWidth(DrawUnturned(), 12);
+  sceneState.levels[12] = 127;
+  const Frame frame = DrawUnturned();
+  const int large = FootprintWidth(frame, 12);
+  EXPECT_NEAR(static_cast<double>(large) / small, 2.0, 0.15) << small << " -> " << large;
+  EXPECT_EQ(FootprintWidth(frame, 11), small) << "its neighbour changed";
+}
+
+TEST_F(DrawSceneTest, AMissingQuadricLeavesItsCellDarkAndMovesNoOtherSphere) {
+  const Frame whole = DrawUnturned();
+  GLUquadric* kept = sceneState.quadrics[7];
+  sceneState.quadrics[7] = nullptr;
+  const Frame holed = DrawUnturned();
+  sceneState.quadrics[7] = kept;
+  const Pixel hole = CentreOf(7);
+  EXPECT_EQ(holed.Brightness(hole.x, hole.y), 0);
+  const int cell = (CentreOf(1).x - CentreOf(0).x) / 2;
+  int differing = 0;
+  for (int y = 0; y < kHeight; ++y) {
+    for (int x = 0; x < kWidth; ++x) {
+      const bool inHole = std::abs(x - hole.x) < cell && std::abs(y - hole.y) < cell;
+      if (!inHole && whole.Brightness(x, y) != holed.Brightness(x, y)) ++differing;
+    }
+  }
+  EXPECT_EQ(differing, 0);
+}
+
+TEST_F(DrawSceneTest, LeavesTheModelviewMatrixAtIdentity) {
+  DrawScene();
+  const std::array<GLfloat, 16> identity{1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+  EXPECT_EQ(Matrix(GL_MODELVIEW_MATRIX), identity);
+  GLint depth = 0;
+  glGetIntegerv(GL_MODELVIEW_STACK_DEPTH, &depth);
+  EXPECT_EQ(depth, 1);
+}
+
+TEST_F(DrawSceneTest, AHundredFramesTurnTheGridByFourAndFiveDegrees) {
+  for (int frame = 0; frame < 100; ++frame) DrawScene();
+  EXPECT_NEAR(sceneState.rotX, 4.0f, 1e-3);
+  EXPECT_NEAR(sceneState.rotY, 5.0f, 1e-3);
+}
+
+TEST_F(DrawSceneTest, AnglesStayBelowAFullTurn) {
+  sceneState.rotX = 359.98f;
+  sceneState.rotY = 359.98f;
+  DrawScene();
+  EXPECT_NEAR(sceneState.rotX, 0.02f, 1e-3);
+  EXPECT_NEAR(sceneState.rotY, 0.03f, 1e-3);
+}
+
+TEST_F(DrawSceneTest, TheGridKeepsItsSpeedAfterALongRun) {
+  // 2^18 degrees: where an angle that only grows can no longer take the step.
+  sceneState.rotX = 262144.0f;
+  sceneState.rotY = 262144.0f;
+  DrawScene();
+  const GLfloat startX = sceneState.rotX;
+  const GLfloat startY = sceneState.rotY;
+  for (int frame = 0; frame < 500; ++frame) DrawScene();
+  EXPECT_NEAR(sceneState.rotX - startX, 20.0f, 0.01f);
+  EXPECT_NEAR(sceneState.rotY - startY, 25.0f, 0.01f);
+}
+
+TEST_F(DrawSceneTest, ABlackDiffuseColourFromMidiDarkensTheLitSpheres) {
+  const Pixel centre = CentreOf(12);
+  const int before = DrawUnturned().Brightness(centre.x, centre.y);
+  for (int controller : {11, 12, 13}) {
+    const PmEvent event{Pm_Message(0xB0, controller, 0), 0};
+    ApplyMidiEvent(&event);
+  }
+  const int after = DrawUnturned().Brightness(centre.x, centre.y);
+  EXPECT_GT(after, 0);
+  EXPECT_LT(after, before / 2) << before << " -> " << after;
+}
+
+}  // namespace
