@@ -165,6 +165,7 @@ LRESULT DefWindowProcA(HWND, UINT message, WPARAM, LPARAM) {
 BOOL PeekMessageA(MSG* msg, HWND, UINT, UINT, UINT) {
   if (!fake.queue.empty()) {
     *msg = fake.queue.front();
+    msg->hwnd = fake.window;  // queued maybe before the window was made
     fake.queue.pop_front();
   } else if (fake.quitPosted) {
     fake.quitPosted = false;

@@ -1,0 +1,69 @@
+# Helpers for the end-to-end tests: a private X server per test, waiting for
+# windows and output, and clean-up of everything a test started.
+set -euo pipefail
+
+TITLE="OpenGL Test"
+WORK=$(mktemp -d)
+PIDS=()
+
+cleanup() {
+  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  wait 2>/dev/null || true
+  rm -rf "$WORK"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*" >&2
+  exit 1
+}
+
+# start_xvfb [Xvfb options]: a fresh X server on a free display; sets DISPLAY.
+start_xvfb() {
+  mkfifo "$WORK/displayfd"
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
+  PIDS+=($!)
+  local number
+  read -r number <"$WORK/displayfd" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
+  export DISPLAY=":$number"
+}
+
+# wait_until SECONDS COMMAND...: retries COMMAND every 0.1 s.
+wait_until() {
+  local deadline=$((SECONDS + $1))
+  shift
+  until "$@" >/dev/null 2>&1; do
+    [ "$SECONDS" -lt "$deadline" ] || return 1
+    sleep 0.1
+  done
+}
+
+window_id() { xwininfo -root -tree | grep -F "\"$1\": (" | awk '{print $1}' | head -n 1; }
+
+window_exists() { [ -n "$(window_id "$1")" ]; }
+
+# client_size TITLE: "WIDTHxHEIGHT" of the window's client area.
+client_size() {
+  xwininfo -id "$(window_id "$1")" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
+}
+
+output_is() { [ "$(cat "$1")" = "$2" ]; }
+output_has() { grep -qF -- "$2" "$1"; }
+
+process_running() { kill -0 "$1" 2>/dev/null; }
+
+# await_exit PID SECONDS: waits for the process and sets STATUS to its exit
+# status ("timeout" if it had to be killed).
+await_exit() {
+  local pid=$1 deadline=$((SECONDS + $2))
+  while process_running "$pid"; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      kill "$pid"
+      STATUS=timeout
+      return
+    fi
+    sleep 0.1
+  done
+  STATUS=0
+  wait "$pid" || STATUS=$?
+}

@@ -1,0 +1,31 @@
+#!/usr/bin/env bash
+# The real binary with the real MIDI library on a machine without MIDI
+# devices: the window comes up first, then the library's failure is reported
+# on standard output with the prompt; the window stays while the prompt waits
+# for a line, and the process then exits with status 255 (-1).
+# usage: midi_failure_test.sh PROGRAM
+source "$(dirname "$0")/lib.sh"
+program=$1
+
+start_xvfb
+mkfifo "$WORK/stdin"
+exec 4<>"$WORK/stdin"  # held open: the prompt must wait for a line
+"$program" <"$WORK/stdin" >"$WORK/stdout" 2>"$WORK/stderr" &
+app=$!
+PIDS+=("$app")
+
+expected=$'PortMidi call failed...\n  PortMidi: `Invalid device ID\'\ntype ENTER...'
+wait_until 20 output_is "$WORK/stdout" "$expected" ||
+  fail "standard output was: $(cat "$WORK/stdout")"
+window_exists "$TITLE" || fail "the window was not up when the MIDI failure was reported"
+[ "$(client_size "$TITLE")" = "640x480" ] || fail "client area $(client_size "$TITLE")"
+xwininfo -id "$(window_id "$TITLE")" | grep -q "IsViewable" || fail "the window is not shown"
+
+sleep 0.5
+process_running "$app" || fail "the process did not wait for a line"
+window_exists "$TITLE" || fail "the window went away while the prompt waited"
+
+echo >&4
+await_exit "$app" 10
+[ "$STATUS" = 255 ] || fail "exit status $STATUS, expected 255"
+echo "PASS: window, then the MIDI failure and prompt, then exit status 255"

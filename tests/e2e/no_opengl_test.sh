@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# An X server without GLX offers no OpenGL pixel format: the program shows its
+# modal "ERROR" box with the reason, with the window already gone, and exits
+# with status 0 once OK is pressed. The text is checked by comparing the box
+# pixel for pixel with one known to hold the expected text.
+# usage: no_opengl_test.sh PROGRAM SHOW_MESSAGE_BOX
+source "$(dirname "$0")/lib.sh"
+program=$1
+show_message_box=$2
+text="Can't Find A Suitable PixelFormat."
+
+start_xvfb -extension GLX
+"$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
+app=$!
+PIDS+=("$app")
+wait_until 20 window_exists ERROR || fail "no box appeared; standard error: $(cat "$WORK/stderr")"
+! window_exists "$TITLE" || fail "the window was still there while the box was shown"
+box=$(window_id ERROR)
+import -window "$box" "$WORK/program-box.png"
+xdotool windowfocus "$box" key Return
+
+"$show_message_box" ERROR "$text" &
+reference=$!
+PIDS+=("$reference")
+wait_until 20 window_exists ERROR || fail "the reference box did not appear"
+import -window "$(window_id ERROR)" "$WORK/reference-box.png"
+xdotool windowfocus "$(window_id ERROR)" key Return
+differing=$(compare -metric AE "$WORK/program-box.png" "$WORK/reference-box.png" null: 2>&1) || true
+[ "$differing" = 0 ] || fail "the box differs from one saying \"$text\" in $differing pixels"
+
+await_exit "$app" 10
+[ "$STATUS" = 0 ] || fail "exit status $STATUS, expected 0"
+[ ! -s "$WORK/stdout" ] || fail "MIDI was opened: $(cat "$WORK/stdout")"
+echo "PASS: no OpenGL: the \"ERROR\" box says \"$text\", OK ends with status 0"
