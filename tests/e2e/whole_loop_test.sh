@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# The whole program, frames and all, with the MIDI library's test double
+# linked in and fed through a pipe: notes enlarge spheres, controllers change
+# the light, Escape and the close button end it with status 0, and the MIDI
+# ports are closed while the window and its context are still up.
+# usage: whole_loop_test.sh PROGRAM_WITH_FAKE_MIDI SEND_CLOSE_REQUEST
+source "$(dirname "$0")/lib.sh"
+program=$1
+send_close_request=$2
+
+# lit_pixels PNG: how many pixels of the screenshot are not background.
+lit_pixels() {
+  convert "$1" -colorspace Gray -threshold 1% -format "%[fx:int(mean*w*h+0.5)]" info:
+}
+# channel_mean PNG CHANNEL: the mean of one channel over the lit pixels.
+channel_mean() {
+  convert "$1" -channel "$2" -separate -format "%[fx:mean]" info:
+}
+
+# start_program: runs the program with its MIDI input pipe open on fd 5.
+start_program() {
+  rm -f "$WORK/midi-in" "$WORK/midi-log"
+  mkfifo "$WORK/midi-in"
+  ORBWELL_FAKE_MIDI_INPUT="$WORK/midi-in" ORBWELL_FAKE_MIDI_LOG="$WORK/midi-log" \
+    "$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
+  app=$!
+  PIDS+=("$app")
+  exec 5<>"$WORK/midi-in"
+  wait_until 20 window_exists "$TITLE" || fail "no window"
+  wait_until 20 output_has "$WORK/midi-log" "Pm_Poll(in)" || fail "the MIDI ports were not opened"
+}
+
+# expect_clean_end HOW: status 0, and the ports closed before the context went.
+expect_clean_end() {
+  await_exit "$app" 20
+  [ "$STATUS" = 0 ] || fail "$1: exit status $STATUS, expected 0; $(cat "$WORK/stderr")"
+  local closing
+  closing=$(grep -E '^Pm_(Close|Terminate)' "$WORK/midi-log")
+  [ "$closing" = $'Pm_Close(in) context=current\nPm_Close(out) context=current\nPm_Terminate' ] ||
+    fail "$1: closing was: $closing"
+}
+
+start_xvfb
+start_program
+[ "$(client_size "$TITLE")" = "640x480" ] || fail "client area $(client_size "$TITLE")"
+sleep 0.5
+import -window "$(window_id "$TITLE")" "$WORK/before.png"
+
+# Three spheres to full size, and the diffuse light to pure red.
+printf '90 30 7F\n90 3C 7F\n90 48 7F\nB0 0C 00\nB0 0D 00\nB0 0B 7F\n' >&5
+wait_until 10 grep -c "Pm_Write" "$WORK/midi-log" || fail "nothing was echoed"
+sleep 0.5
+[ "$(grep -c '^Pm_Write(out, 1)$' "$WORK/midi-log")" = 6 ] || fail "not every event was echoed"
+import -window "$(window_id "$TITLE")" "$WORK/after.png"
+
+before=$(lit_pixels "$WORK/before.png")
+after=$(lit_pixels "$WORK/after.png")
+# Three of 25 spheres at twice the radius: about a third more lit area.
+[ $((after * 100)) -gt $((before * 118)) ] || fail "spheres did not grow: $before -> $after lit pixels"
+blue_before=$(channel_mean "$WORK/before.png" B)
+blue_after=$(channel_mean "$WORK/after.png" B)
+awk -v b="$blue_before" -v a="$blue_after" 'BEGIN { exit !(a < b * 0.6) }' ||
+  fail "the light did not turn red: blue $blue_before -> $blue_after"
+
+xdotool key Escape
+expect_clean_end "Escape"
+
+start_program
+"$send_close_request" "$TITLE"
+expect_clean_end "close request"
+echo "PASS: notes and controllers change the picture; Escape and the close button end with status 0"
