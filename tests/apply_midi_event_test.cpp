@@ -76,7 +76,8 @@ struct ControllerCase {
   GLfloat expected;
 };
 
-class ControllerTableTest : public SceneTest, public ::testing::WithParamInterface<ControllerCase> {};
+class ControllerTableTest : public SceneTest,
+                            public ::testing::WithParamInterface<ControllerCase> {};
 
 TEST_P(ControllerTableTest, SetsItsFieldAndOpenGLGetsIt) {
   const ControllerCase& c = GetParam();
@@ -88,15 +89,18 @@ TEST_P(ControllerTableTest, SetsItsFieldAndOpenGLGetsIt) {
   EXPECT_EQ(Light(c.parameter), field);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Controllers, ControllerTableTest,
-    ::testing::Values(ControllerCase{1, 127, GL_POSITION, 1, 2.0f}, ControllerCase{1, 0, GL_POSITION, 1, -2.0f},
-                      ControllerCase{7, 127, GL_POSITION, 0, 2.0f}, ControllerCase{7, 0, GL_POSITION, 0, -2.0f},
-                      ControllerCase{7, 64, GL_POSITION, 0, 0.0157480f},
-                      ControllerCase{11, 127, GL_DIFFUSE, 0, 1.0f}, ControllerCase{12, 0, GL_DIFFUSE, 1, 0.0f},
-                      ControllerCase{13, 64, GL_DIFFUSE, 2, 0.5039370f},
-                      ControllerCase{15, 0, GL_AMBIENT, 0, 0.0f}, ControllerCase{16, 127, GL_AMBIENT, 1, 1.0f},
-                      ControllerCase{17, 32, GL_AMBIENT, 2, 0.2519685f}));
+INSTANTIATE_TEST_SUITE_P(Controllers, ControllerTableTest,
+                         ::testing::Values(ControllerCase{1, 127, GL_POSITION, 1, 2.0f},
+                                           ControllerCase{1, 0, GL_POSITION, 1, -2.0f},
+                                           ControllerCase{7, 127, GL_POSITION, 0, 2.0f},
+                                           ControllerCase{7, 0, GL_POSITION, 0, -2.0f},
+                                           ControllerCase{7, 64, GL_POSITION, 0, 0.0157480f},
+                                           ControllerCase{11, 127, GL_DIFFUSE, 0, 1.0f},
+                                           ControllerCase{12, 0, GL_DIFFUSE, 1, 0.0f},
+                                           ControllerCase{13, 64, GL_DIFFUSE, 2, 0.5039370f},
+                                           ControllerCase{15, 0, GL_AMBIENT, 0, 0.0f},
+                                           ControllerCase{16, 127, GL_AMBIENT, 1, 1.0f},
+                                           ControllerCase{17, 32, GL_AMBIENT, 2, 0.2519685f}));
 
 TEST_F(ApplyMidiEventTest, AnyControlChangeResendsAllThreeLightParameters) {
   // Values OpenGL has not been told yet: only a re-send can bring them there.

@@ -7,8 +7,8 @@
 #include <string>
 
 struct ChildRun {
-  std::string output;          // all the child wrote to standard output
-  int exitStatus = -1;         // as waitpid reports it, 0 to 255; -1 if killed
+  std::string output;           // all the child wrote to standard output
+  int exitStatus = -1;          // as waitpid reports it, 0 to 255; -1 if killed
   bool waitedAtPrompt = false;  // still running when the prompt appeared
 };
 

@@ -1,6 +1,6 @@
 // The sphere grid as it lands in the frame buffer of a real Mesa context.
-#include "midi/apply_midi_event.h"
 #include "scene/draw_scene.h"
+#include "midi/apply_midi_event.h"
 #include "scene_fixture.h"
 
 #include <cmath>

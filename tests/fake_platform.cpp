@@ -129,8 +129,12 @@ HWND SetFocus(HWND) {
 }
 HDC GetDC(HWND) { return Fails("GetDC") ? nullptr : &dc; }
 int ReleaseDC(HWND, HDC) { return Fails("ReleaseDC") ? 0 : 1; }
-int ChoosePixelFormat(HDC, const PIXELFORMATDESCRIPTOR*) { return Fails("ChoosePixelFormat") ? 0 : 1; }
-BOOL SetPixelFormat(HDC, int, const PIXELFORMATDESCRIPTOR*) { return Fails("SetPixelFormat") ? FALSE : TRUE; }
+int ChoosePixelFormat(HDC, const PIXELFORMATDESCRIPTOR*) {
+  return Fails("ChoosePixelFormat") ? 0 : 1;
+}
+BOOL SetPixelFormat(HDC, int, const PIXELFORMATDESCRIPTOR*) {
+  return Fails("SetPixelFormat") ? FALSE : TRUE;
+}
 HGLRC wglCreateContext(HDC) { return Fails("wglCreateContext") ? nullptr : &context; }
 
 BOOL wglMakeCurrent(HDC hDC, HGLRC) {
@@ -182,5 +186,7 @@ BOOL TranslateMessage(const MSG*) { return FALSE; }
 
 LRESULT DispatchMessageA(const MSG* msg) {
   CallLog().push_back("DispatchMessageA(" + MessageName(msg->message) + ")");
-  return msg->hwnd != nullptr ? msg->hwnd->windowProc(msg->hwnd, msg->message, msg->wParam, msg->lParam) : 0;
+  return msg->hwnd != nullptr
+             ? msg->hwnd->windowProc(msg->hwnd, msg->message, msg->wParam, msg->lParam)
+             : 0;
 }

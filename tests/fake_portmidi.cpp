@@ -112,7 +112,9 @@ void PullFeed() {
   }
 }
 
-std::string ContextNote() { return glXGetCurrentContext() != nullptr ? " context=current" : " context=none"; }
+std::string ContextNote() {
+  return glXGetCurrentContext() != nullptr ? " context=current" : " context=none";
+}
 
 std::string ClockOf(PmTimeProcPtr timeProc, void* timeInfo) {
   return timeProc == nullptr ? "null" : std::to_string(timeProc(timeInfo));
@@ -168,8 +170,7 @@ PtError Pt_Start(int resolution, PtCallback* callback, void* /*userData*/) {
 PtTimestamp Pt_Time() { return fake.now; }
 
 PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID device, void* driverInfo,
-                      int32_t bufferSize, PmTimeProcPtr timeProc, void* timeInfo,
-                      int32_t latency) {
+                      int32_t bufferSize, PmTimeProcPtr timeProc, void* timeInfo, int32_t latency) {
   Log("Pm_OpenOutput(" + std::to_string(device) + ", " + (driverInfo ? "info" : "null") + ", " +
       std::to_string(bufferSize) + ", clock=" + ClockOf(timeProc, timeInfo) + ", " +
       (timeInfo ? "info" : "null") + ", " + std::to_string(latency) + ")");

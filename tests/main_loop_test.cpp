@@ -17,8 +17,9 @@ using Log = std::vector<std::string>;
 int RunProgram() { return WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT); }
 
 size_t IndexOf(const std::string& call, size_t from = 0) {
-  return static_cast<size_t>(std::find(CallLog().begin() + static_cast<long>(from), CallLog().end(), call) -
-                             CallLog().begin());
+  return static_cast<size_t>(
+      std::find(CallLog().begin() + static_cast<long>(from), CallLog().end(), call) -
+      CallLog().begin());
 }
 
 size_t CountOf(const std::string& call) {
@@ -57,10 +58,12 @@ TEST_F(MainLoopTest, PendingWindowMessagesGoBeforeAnyMidiOrFrame) {
   fake_platform::OnSwap([](int) { fake_platform::Queue(WM_CLOSE, 0); });
   ASSERT_EQ(RunProgram(), 0);
   const size_t loop = IndexOf("Pm_Poll(in)") + 1;  // after the drain
-  EXPECT_EQ(Log(CallLog().begin() + static_cast<long>(loop), CallLog().begin() + static_cast<long>(loop) + 8),
-            (Log{"PeekMessageA(WM_KEYDOWN)", "DispatchMessageA(WM_KEYDOWN)", "PeekMessageA(WM_KEYDOWN)",
-                 "DispatchMessageA(WM_KEYDOWN)", "PeekMessageA(WM_KEYDOWN)", "DispatchMessageA(WM_KEYDOWN)",
-                 "PeekMessageA(empty)", "Pm_Poll(in)"}));
+  EXPECT_EQ(
+      Log(CallLog().begin() + static_cast<long>(loop),
+          CallLog().begin() + static_cast<long>(loop) + 8),
+      (Log{"PeekMessageA(WM_KEYDOWN)", "DispatchMessageA(WM_KEYDOWN)", "PeekMessageA(WM_KEYDOWN)",
+           "DispatchMessageA(WM_KEYDOWN)", "PeekMessageA(WM_KEYDOWN)",
+           "DispatchMessageA(WM_KEYDOWN)", "PeekMessageA(empty)", "Pm_Poll(in)"}));
   EXPECT_LT(IndexOf("Pm_Poll(in)", loop), IndexOf("SwapBuffers"));
 }
 
@@ -71,7 +74,8 @@ TEST_F(MainLoopTest, ABurstBetweenTwoFramesIsEchoedAndAppliedBeforeTheNextFrame)
     writtenAtFrame.push_back(fake_midi::Written().size());
     levelAtFrame.push_back(sceneState.levels[12]);
     if (frame == 1) {
-      for (int velocity = 1; velocity <= 60; ++velocity) fake_midi::Play(Pm_Message(0x90, 60, velocity));
+      for (int velocity = 1; velocity <= 60; ++velocity)
+        fake_midi::Play(Pm_Message(0x90, 60, velocity));
     } else {
       fake_platform::Queue(WM_KEYDOWN, VK_ESCAPE);
     }
@@ -88,9 +92,9 @@ TEST_F(MainLoopTest, EscapeEndsTheLoopClosingMidiBeforeTheWindowWithStatusZero) 
   ASSERT_EQ(RunProgram(), 0);
   const size_t escape = IndexOf("DispatchMessageA(WM_KEYDOWN)");
   EXPECT_EQ(Log(CallLog().begin() + static_cast<long>(escape), CallLog().end()),
-            (Log{"DispatchMessageA(WM_KEYDOWN)", "PostQuitMessage(0)", "PeekMessageA(WM_QUIT)", "Pm_Close(in)",
-                 "Pm_Close(out)", "Pm_Terminate", "wglMakeCurrent(null)", "wglDeleteContext", "ReleaseDC",
-                 "DestroyWindow", "UnregisterClassA(OpenGL)"}));
+            (Log{"DispatchMessageA(WM_KEYDOWN)", "PostQuitMessage(0)", "PeekMessageA(WM_QUIT)",
+                 "Pm_Close(in)", "Pm_Close(out)", "Pm_Terminate", "wglMakeCurrent(null)",
+                 "wglDeleteContext", "ReleaseDC", "DestroyWindow", "UnregisterClassA(OpenGL)"}));
   EXPECT_EQ(CountOf("SwapBuffers"), 3u);
 }
 
@@ -108,7 +112,11 @@ TEST_F(MainLoopTest, WhileTheQueueNeverEmptiesNoFrameIsDrawnAndNoMidiRead) {
   EXPECT_EQ(CountOf("SwapBuffers"), 0u);
   EXPECT_EQ(CountOf("DispatchMessageA(WM_KEYDOWN)"), 1001u);
   const auto loop = CallLog().begin() + static_cast<long>(IndexOf("PeekMessageA(WM_KEYDOWN)"));
-  EXPECT_EQ(std::count_if(loop, CallLog().end(), [](const std::string& call) { return call.rfind("Pm_Poll", 0) == 0 || call.rfind("Pm_Read", 0) == 0; }), 0);
+  EXPECT_EQ(std::count_if(loop, CallLog().end(),
+                          [](const std::string& call) {
+                            return call.rfind("Pm_Poll", 0) == 0 || call.rfind("Pm_Read", 0) == 0;
+                          }),
+            0);
 }
 
 }  // namespace

@@ -1,11 +1,11 @@
 // The MIDI link against the MIDI library's test double: opening and draining,
 // MIDI thru, the queue limit, closing, and the fatal-error rule as a user at a
 // terminal sees it.
+#include "midi/midi_link.h"
 #include "call_log.h"
 #include "child_process.h"
 #include "fake_portmidi.h"
 #include "midi/midi_failure_policy.h"
-#include "midi/midi_link.h"
 #include "scene/scene_state.h"
 
 #include <gtest/gtest.h>
@@ -47,10 +47,10 @@ void PrintCallsAtExit() {
 
 TEST_F(MidiLinkTest, OpensOutputThenInputWithTheFixedSettings) {
   OpenMidiPorts(&link);
-  EXPECT_EQ(CallLog(), (Log{"Pm_Initialize", "Pt_Start(1, null)",
-                            "Pm_OpenOutput(0, null, 0, clock=4321, null, 0)",
-                            "Pm_OpenInput(1, null, 100, clock=4321, null)", "Pm_SetFilter(in)",
-                            "Pm_Poll(in)"}));
+  EXPECT_EQ(
+      CallLog(),
+      (Log{"Pm_Initialize", "Pt_Start(1, null)", "Pm_OpenOutput(0, null, 0, clock=4321, null, 0)",
+           "Pm_OpenInput(1, null, 100, clock=4321, null)", "Pm_SetFilter(in)", "Pm_Poll(in)"}));
   EXPECT_EQ(link.midiIn, fake_midi::InputStream());
   EXPECT_EQ(link.midiOut, fake_midi::OutputStream());
 }
@@ -127,7 +127,8 @@ TEST_F(MidiLinkTest, SystemExclusiveIsEchoedEventByEventAndLeavesTheSceneAlone) 
 
 TEST_F(MidiLinkTest, HundredPendingEventsAreAllEchoedAndApplied) {
   Open();
-  for (int i = 0; i < kMidiInputQueueSize; ++i) fake_midi::Play(NoteOn(kFirstNote + i % kSphereCount, i));
+  for (int i = 0; i < kMidiInputQueueSize; ++i)
+    fake_midi::Play(NoteOn(kFirstNote + i % kSphereCount, i));
   PumpMidi(&link);
   ASSERT_EQ(fake_midi::Written().size(), 100u);
   EXPECT_EQ(fake_midi::Written()[99].message, NoteOn(kFirstNote + 99 % kSphereCount, 99));
@@ -182,7 +183,8 @@ TEST_F(MidiLinkTest, AFailingEchoEndsTheProcessBeforeTheSceneChanges) {
         PumpMidi(&childLink);
       },
       kPrompt, "\n");
-  EXPECT_EQ(run.output, "PortMidi call failed...\n  PortMidi: `Bad pointer'\ntype ENTER...level 0\n");
+  EXPECT_EQ(run.output,
+            "PortMidi call failed...\n  PortMidi: `Bad pointer'\ntype ENTER...level 0\n");
   EXPECT_EQ(run.exitStatus, 255);
 }
 
@@ -217,8 +219,8 @@ TEST(MidiFailurePolicyTest, PassesResultsOfZeroAndMoreThrough) {
 }
 
 TEST(MidiFailurePolicyTest, ReportsAnErrorPromptsAndWaitsForALineThenExitsWithMinusOne) {
-  const ChildRun run = RunInChild([] { MidiFailurePolicy(pmInvalidDeviceId); }, kPrompt,
-                                  "anything at all\n");
+  const ChildRun run =
+      RunInChild([] { MidiFailurePolicy(pmInvalidDeviceId); }, kPrompt, "anything at all\n");
   EXPECT_EQ(run.output, "PortMidi call failed...\n  PortMidi: `Invalid device ID'\ntype ENTER...");
   EXPECT_TRUE(run.waitedAtPrompt);
   EXPECT_EQ(run.exitStatus, 255);

@@ -22,7 +22,8 @@ std::array<GLfloat, 16> Perspective(double fovY, double aspect, double zNear, do
   return m;
 }
 
-void ExpectMatrixNear(const std::array<GLfloat, 16>& actual, const std::array<GLfloat, 16>& expected) {
+void ExpectMatrixNear(const std::array<GLfloat, 16>& actual,
+                      const std::array<GLfloat, 16>& expected) {
   for (int i = 0; i < 16; ++i) EXPECT_NEAR(actual[i], expected[i], 1e-5) << "element " << i;
 }
 

@@ -1,10 +1,10 @@
 // The window's creation and teardown logic, and the window procedure, against
 // the platform's test double: every failure reaches the user in its own box,
 // after the clean-up, and the teardown never stops halfway.
+#include "window/scene_window.h"
 #include "call_log.h"
 #include "fake_platform.h"
 #include "scene/scene_state.h"
-#include "window/scene_window.h"
 
 #include <gtest/gtest.h>
 
@@ -29,7 +29,8 @@ Log Boxes() {
 }
 
 size_t IndexOf(const std::string& call) {
-  return static_cast<size_t>(std::find(CallLog().begin(), CallLog().end(), call) - CallLog().begin());
+  return static_cast<size_t>(std::find(CallLog().begin(), CallLog().end(), call) -
+                             CallLog().begin());
 }
 
 class SceneWindowLogicTest : public ::testing::Test {
@@ -106,28 +107,35 @@ const Log kReleaseAll{"wglMakeCurrent(null)", "wglDeleteContext", "ReleaseDC", "
 
 INSTANTIATE_TEST_SUITE_P(
     EachStep, CreationFailureTest,
-    ::testing::Values(CreationFailure{"RegisterClassA", "Failed To Register The Window Class.", {}},
-                      CreationFailure{"CreateWindowExA", "Window Creation Error.", {"UnregisterClassA(OpenGL)"}},
-                      CreationFailure{"GetDC", "Can't Create A GL Device Context.", kReleaseWindow},
-                      CreationFailure{"ChoosePixelFormat", "Can't Find A Suitable PixelFormat.", kReleaseDc},
-                      CreationFailure{"SetPixelFormat", "Can't Set The PixelFormat.", kReleaseDc},
-                      CreationFailure{"wglCreateContext", "Can't Create A GL Rendering Context.", kReleaseDc},
-                      CreationFailure{"wglMakeCurrent(dc)", "Can't Activate The GL Rendering Context.", kReleaseAll}));
+    ::testing::Values(
+        CreationFailure{"RegisterClassA", "Failed To Register The Window Class.", {}},
+        CreationFailure{"CreateWindowExA", "Window Creation Error.", {"UnregisterClassA(OpenGL)"}},
+        CreationFailure{"GetDC", "Can't Create A GL Device Context.", kReleaseWindow},
+        CreationFailure{"ChoosePixelFormat", "Can't Find A Suitable PixelFormat.", kReleaseDc},
+        CreationFailure{"SetPixelFormat", "Can't Set The PixelFormat.", kReleaseDc},
+        CreationFailure{"wglCreateContext", "Can't Create A GL Rendering Context.", kReleaseDc},
+        CreationFailure{"wglMakeCurrent(dc)", "Can't Activate The GL Rendering Context.",
+                        kReleaseAll}));
 
 TEST_F(SceneWindowLogicTest, EachTeardownFailureShowsItsBoxAndTheTeardownGoesOn) {
   ASSERT_TRUE(CreateSceneWindow("OpenGL Test", 640, 480, 16));
-  for (const char* call : {"wglMakeCurrent", "wglDeleteContext", "ReleaseDC", "DestroyWindow", "UnregisterClassA"}) {
+  for (const char* call :
+       {"wglMakeCurrent", "wglDeleteContext", "ReleaseDC", "DestroyWindow", "UnregisterClassA"}) {
     fake_platform::FailCall(call);
   }
   CallLog().clear();
   DestroySceneWindow();
-  EXPECT_EQ(CallLog(),
-            (Log{"wglMakeCurrent(null)", Box("Release Of DC And RC Failed.", "SHUTDOWN ERROR", kShutdownBox),
-                 "wglDeleteContext", Box("Release Rendering Context Failed.", "SHUTDOWN ERROR", kShutdownBox),
-                 "ReleaseDC", Box("Release Device Context Failed.", "SHUTDOWN ERROR", kShutdownBox),
-                 "DestroyWindow", Box("Could Not Release hWnd.", "SHUTDOWN ERROR", kShutdownBox),
-                 "UnregisterClassA(OpenGL)", Box("Could Not Unregister Class.", "SHUTDOWN ERROR", kShutdownBox)}));
-  EXPECT_EQ(std::count(sceneState.quadrics.begin(), sceneState.quadrics.end(), nullptr), kSphereCount);
+  EXPECT_EQ(
+      CallLog(),
+      (Log{"wglMakeCurrent(null)",
+           Box("Release Of DC And RC Failed.", "SHUTDOWN ERROR", kShutdownBox), "wglDeleteContext",
+           Box("Release Rendering Context Failed.", "SHUTDOWN ERROR", kShutdownBox), "ReleaseDC",
+           Box("Release Device Context Failed.", "SHUTDOWN ERROR", kShutdownBox), "DestroyWindow",
+           Box("Could Not Release hWnd.", "SHUTDOWN ERROR", kShutdownBox),
+           "UnregisterClassA(OpenGL)",
+           Box("Could Not Unregister Class.", "SHUTDOWN ERROR", kShutdownBox)}));
+  EXPECT_EQ(std::count(sceneState.quadrics.begin(), sceneState.quadrics.end(), nullptr),
+            kSphereCount);
 }
 
 TEST_F(SceneWindowLogicTest, ASecondTeardownAfterFailedReleasesReleasesNothingAgain) {

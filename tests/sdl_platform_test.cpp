@@ -68,7 +68,8 @@ class SdlPlatformTest : public ::testing::Test {
     RECT rect{0, 0, width, height};
     AdjustWindowRectEx(&rect, WS_OVERLAPPEDWINDOW, FALSE, kExStyle);
     hWnd = CreateWindowExA(kExStyle, "PlatformTest", kTitle, kStyle, 0, 0, rect.right - rect.left,
-                           rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+                           rect.bottom - rect.top, nullptr, nullptr, GetModuleHandleA(nullptr),
+                           nullptr);
     return hWnd;
   }
 

@@ -12,9 +12,10 @@ int main() {
   for (PmDeviceID id = 0; id < count; ++id) {
     const PmDeviceInfo* info = Pm_GetDeviceInfo(id);
     std::printf("%d: %s %s (%s)%s\n", id, info->output ? "output" : "input ", info->name,
-                info->interf, id == 0 && info->output ? "  <- orbwell-midi's output"
-                              : id == 1 && info->input ? "  <- orbwell-midi's input"
-                                                       : "");
+                info->interf,
+                id == 0 && info->output  ? "  <- orbwell-midi's output"
+                : id == 1 && info->input ? "  <- orbwell-midi's input"
+                                         : "");
   }
   if (count == 0) std::printf("no MIDI devices\n");
   const PmDeviceInfo* out = count > 0 ? Pm_GetDeviceInfo(0) : nullptr;

@@ -36,7 +36,8 @@ void OpenMidiPorts(MidiLink* link) {
 
 void PumpMidi(MidiLink* link) {
   while (MidiFailurePolicy(Pm_Poll(link->midiIn)) == pmGotData) {
-    MidiFailurePolicy(static_cast<PmError>(Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead)));
+    MidiFailurePolicy(
+        static_cast<PmError>(Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead)));
     // Thru comes first: what is played must leave unchanged and at once,
     // whatever the scene makes of it.
     MidiFailurePolicy(Pm_Write(link->midiOut, &link->midiEvent, kEventsPerRead));

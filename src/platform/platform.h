@@ -201,8 +201,8 @@ BOOL AdjustWindowRectEx(RECT* rect, DWORD style, BOOL menu, DWORD exStyle);
 // its title above it; sends WM_CREATE to the class's window procedure. Null
 // when the class is unknown or no window can be made (no display, say), and
 // then nothing is left behind.
-HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x,
-                     int y, int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
+HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD style, int x, int y,
+                     int width, int height, HWND parent, HMENU menu, HINSTANCE instance,
                      void* param);
 // Sends WM_DESTROY, then removes the window. FALSE for an unknown window.
 BOOL DestroyWindow(HWND hWnd);

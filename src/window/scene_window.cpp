@@ -12,7 +12,9 @@ constexpr BYTE kDepthBits = 16;
 constexpr DWORD kExStyle = WS_EX_APPWINDOW | WS_EX_WINDOWEDGE;
 constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW;
 
-void ShowCreationError(LPCSTR text) { MessageBoxA(nullptr, text, "ERROR", MB_OK | MB_ICONEXCLAMATION); }
+void ShowCreationError(LPCSTR text) {
+  MessageBoxA(nullptr, text, "ERROR", MB_OK | MB_ICONEXCLAMATION);
+}
 
 void ShowShutdownError(LPCSTR text) {
   MessageBoxA(nullptr, text, "SHUTDOWN ERROR", MB_OK | MB_ICONINFORMATION);
@@ -56,10 +58,10 @@ bool CreateSceneWindow(const char* title, int width, int height, int bits) {
   }
 
   AdjustWindowRectEx(&windowRect, kStyle, FALSE, kExStyle);
-  windowState.hWnd = CreateWindowExA(kExStyle, kClassName, title, kStyle | WS_CLIPSIBLINGS | WS_CLIPCHILDREN,
-                                     0, 0, windowRect.right - windowRect.left,
-                                     windowRect.bottom - windowRect.top, nullptr, nullptr,
-                                     windowState.hInstance, nullptr);
+  windowState.hWnd =
+      CreateWindowExA(kExStyle, kClassName, title, kStyle | WS_CLIPSIBLINGS | WS_CLIPCHILDREN, 0, 0,
+                      windowRect.right - windowRect.left, windowRect.bottom - windowRect.top,
+                      nullptr, nullptr, windowState.hInstance, nullptr);
   if (windowState.hWnd == nullptr) {
     return FailCreation("Window Creation Error.");
   }

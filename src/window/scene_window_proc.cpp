@@ -3,8 +3,7 @@
 LRESULT CALLBACK SceneWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   switch (message) {
     case WM_CREATE:
-    case WM_DESTROY:
-      return 0;
+    case WM_DESTROY: return 0;
     case WM_CLOSE:
       // The window stays until the main loop has closed the MIDI ports.
       PostQuitMessage(0);
@@ -14,7 +13,6 @@ LRESULT CALLBACK SceneWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM 
         PostQuitMessage(0);
       }
       return 0;
-    default:
-      return DefWindowProcA(hwnd, message, wParam, lParam);
+    default: return DefWindowProcA(hwnd, message, wParam, lParam);
   }
 }
