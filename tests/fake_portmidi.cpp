@@ -84,8 +84,10 @@ bool Filtered(PmMessage message) {
   return (fake.filters & (1 << bit)) != 0;
 }
 
+// As in the library: once the queue has overflowed, nothing more is queued
+// until a read has reported the overflow.
 void Arrive(const PmEvent& event) {
-  if (Filtered(event.message)) return;
+  if (Filtered(event.message) || fake.overflowed) return;
   if (static_cast<int>(fake.queue.size()) >= fake.capacity) {
     fake.overflowed = true;
     return;
@@ -221,7 +223,9 @@ int Pm_Read(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   Log("Pm_Read(" + NameOf(stream) + ", " + std::to_string(length) + ")");
   PmError error;
   if (Injected("Pm_Read", &error)) return error;
-  if (fake.overflowed) {
+  // The overflow is reported where it happened: after the events queued
+  // before it, to the first read that finds the queue empty.
+  if (fake.queue.empty() && fake.overflowed) {
     fake.overflowed = false;
     return pmBufferOverflow;
   }

@@ -2,8 +2,10 @@
 // the same functions, declared by the library's own headers. Input is
 // scripted, every call and every written event is logged (in CallLog()), and
 // any call can be made to fail. Like the real library it drops filtered
-// messages where input arrives, and an input queue that is full when an event
-// arrives drops it and reports pmBufferOverflow on the next Pm_Read.
+// messages where input arrives. An input queue that is full when an event
+// arrives drops it and all later input; the events queued before stay
+// readable, Pm_Poll says "no data" once they are read, and the next Pm_Read
+// then reports pmBufferOverflow.
 #pragma once
 
 #include <portmidi.h>

@@ -35,9 +35,17 @@ void OpenMidiPorts(MidiLink* link) {
 }
 
 void PumpMidi(MidiLink* link) {
-  while (MidiFailurePolicy(Pm_Poll(link->midiIn)) == pmGotData) {
-    MidiFailurePolicy(
+  for (;;) {
+    MidiFailurePolicy(Pm_Poll(link->midiIn));
+    // The read has the last word, not the poll: the library reports an
+    // overflowed queue only to a read, and its poll already says "empty" once
+    // the events received before the overflow are read. Stopping at the poll
+    // would leave the input deaf, dropping everything without a word.
+    const PmError read = MidiFailurePolicy(
         static_cast<PmError>(Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead)));
+    if (read == pmNoData) {
+      return;
+    }
     // Thru comes first: what is played must leave unchanged and at once,
     // whatever the scene makes of it.
     MidiFailurePolicy(Pm_Write(link->midiOut, &link->midiEvent, kEventsPerRead));

@@ -21,7 +21,8 @@ struct MidiLink {
 void OpenMidiPorts(MidiLink* link);
 
 // Reads every event waiting now, one at a time; writes each unchanged to the
-// output, then applies it to the scene. Returns when the queue is empty.
+// output, then applies it to the scene. Returns when a read finds the queue
+// empty; a read that finds it overflowed ends the process.
 void PumpMidi(MidiLink* link);
 
 // Closes the input, then the output, then shuts the library down.

@@ -1,0 +1,151 @@
+#!/usr/bin/env bash
+# The real program against a real ALSA sequencer port at PortMidi devices 0
+# and 1, judged by independent ALSA tools: what is played into the port's raw
+# side must come back out of it unchanged and in order, minus active sensing
+# and timing clock; the picture follows; Escape and the close button end the
+# program and leave no connection behind; a flood past the 100-event input
+# queue ends it with the library's overflow text.
+#
+# It needs a virtual port (snd-virmidi) as devices 0 and 1, so that the test
+# can play into its raw side. Elsewhere it is skipped (exit status 77).
+# usage: real_ports_test.sh PROGRAM DEVICES_TOOL SEND_CLOSE_REQUEST
+source "$(dirname "$0")/lib.sh"
+program=$1
+devices_tool=$2
+send_close_request=$3
+
+skip() {
+  echo "SKIP: $*"
+  exit 77
+}
+
+command -v amidi >/dev/null || skip "no amidi (alsa-utils) to play into the port"
+[ -e /dev/snd/seq ] || skip "no ALSA sequencer on this machine"
+devices=$("$devices_tool" 2>/dev/null) || skip "PortMidi devices 0 and 1 are no output and input here"
+port=$(sed -n 's/^0: output \(VirMIDI [0-9]*-[0-9]*\) (ALSA).*/\1/p' <<<"$devices")
+[ -n "$port" ] && grep -q "^1: input  $port (ALSA)" <<<"$devices" ||
+  skip "PortMidi devices 0 and 1 are not a virtual (VirMIDI) port the test can play into"
+card_device=${port#VirMIDI }
+raw="hw:${card_device%-*},${card_device#*-}"
+
+# normalise: hex bytes in, one message per line out, with the running status
+# that the kernel's raw MIDI encoder leaves out written back in.
+normalise() {
+  tr -d ' \n' | tr a-f A-F | sed 's/../& /g' | awk '
+    function value(h) { return (index(H, substr(h, 1, 1)) - 1) * 16 + index(H, substr(h, 2, 1)) - 1 }
+    function data_bytes(s) {
+      if (s >= 192 && s < 224) return 1    # program change, channel pressure
+      if (s < 240) return 2
+      return s == 242 ? 2 : (s == 241 || s == 243 ? 1 : 0)
+    }
+    BEGIN { H = "0123456789ABCDEF" }
+    { for (i = 1; i <= NF; i++) {
+        b = value($i)
+        if (b >= 248) { print $i; continue }            # real time goes anywhere
+        if (sysex) { msg = msg $i; if (b == 247) { print msg; msg = ""; sysex = 0 }; continue }
+        if (b == 240) { msg = $i; sysex = 1; running = ""; continue }
+        if (b >= 128) {                                   # a status byte
+          msg = $i; need = data_bytes(b); running = b < 240 ? $i : ""
+        } else if (msg == "") {                           # data under running status
+          msg = running $i; need = data_bytes(value(running)) - 1
+        } else {
+          msg = msg $i; need--
+        }
+        if (need == 0) { print msg; msg = "" }
+      } }'
+}
+
+# thru HEX: plays HEX into the port and prints what came back, normalised.
+thru() { amidi -p "$raw" -S "$1" -d -t 3 | normalise; }
+
+screenshot() { import -window "$(window_id "$TITLE")" "$WORK/$1.png"; }
+# Width of the lit run through the window's centre, where the middle sphere
+# (note 60) stays however the grid turns.
+centre_width() {
+  convert "$WORK/$1.png" -crop 640x1+0+240 -depth 8 txt:- | awk -F'[,:() ]+' '
+    NR > 1 { lit[$1] = ($3 + $4 + $5) > 0 }
+    END { l = 320; while (l > 0 && lit[l - 1]) l--; r = 320; while (r < 639 && lit[r + 1]) r++; print lit[320] ? r - l + 1 : 0 }'
+}
+centre_rgb() { convert "$WORK/$1.png" -crop 1x1+320+240 -depth 8 txt:- | awk -F'[()]' 'NR == 2 { print $2 }'; }
+
+start_program() {
+  "$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
+  app=$!
+  PIDS+=("$app")
+  wait_until 60 bash -c 'aconnect -l | grep -q "Connecting To"' || fail "the ports were never opened"
+  wait_until 60 window_exists "$TITLE" || fail "no window"
+  # The first frame can take seconds where OpenGL is emulated in software.
+  first_frame() { screenshot first && [ "$(centre_width first)" -gt 0 ]; }
+  wait_until 120 first_frame || fail "no frame was drawn"
+}
+
+no_connections_left() { ! aconnect -l | grep -q -E "Connect(ing To|ed From)"; }
+
+start_xvfb
+start_program
+
+# --- MIDI thru, byte for byte -------------------------------------------
+channel="90 3C 64 91 3D 65 80 3C 00 8F 3D 10 B0 07 7F B5 0B 20 C0 05 CA 7F D0 40 D3 01 E0 00 40 EF 7F 7F A0 3C 22"
+common="FA FC FB F2 10 20 F3 05 F6"
+sysex_short="F0 7D 01 02 03 04 05 F7 F0 7E F7"
+sysex_long="F0 7D $(for i in $(seq 0 299); do printf '%02X ' $((i % 128)); done)F7"
+for name in channel common sysex_short sysex_long; do
+  sent=${!name}
+  got=$(thru "$sent")
+  [ "$got" = "$(normalise <<<"$sent")" ] || fail "$name: sent $sent, got $(tr '\n' ' ' <<<"$got")"
+done
+got=$(thru "90 30 7F FE F8 F8 80 30 00 FE F8 FA")
+[ "$got" = $'90307F\n803000\nFA' ] || fail "active sensing or clock passed: $(tr '\n' ' ' <<<"$got")"
+
+# --- The picture follows the port ----------------------------------------
+# The thru tests above left note 60 at velocity 100: back to the base size.
+amidi -p "$raw" -S "90 3C 00"
+sleep 2
+screenshot base
+base_width=$(centre_width base)
+amidi -p "$raw" -S "91 3C 7F"
+sleep 2
+screenshot channel2
+[ "$(centre_width channel2)" -eq "$base_width" ] || fail "a note-on on channel 2 changed the sphere"
+amidi -p "$raw" -S "90 3C 7F"
+wait_until 30 bash -c "$(declare -f screenshot centre_width window_id); WORK=$WORK TITLE='$TITLE';
+  screenshot big; [ \$(centre_width big) -gt $((base_width * 18 / 10)) ]" ||
+  fail "velocity 127 did not enlarge the middle sphere ($base_width -> $(centre_width big))"
+amidi -p "$raw" -S "90 3C 00"
+wait_until 30 bash -c "$(declare -f screenshot centre_width window_id); WORK=$WORK TITLE='$TITLE';
+  screenshot small; [ \$(centre_width small) -le $((base_width + 2)) ]" ||
+  fail "velocity 0 did not shrink the middle sphere again"
+rgb_before=$(centre_rgb small)
+amidi -p "$raw" -S "B0 0B 7F B0 0C 00 B0 0D 00"
+sleep 2
+screenshot red
+rgb_after=$(centre_rgb red)
+awk -F, -v b="$rgb_before" -v a="$rgb_after" 'BEGIN { split(b, x, ","); split(a, y, ",");
+  exit !(y[3] < x[3] / 2 && y[1] >= x[1]) }' || fail "the diffuse light did not turn red: $rgb_before -> $rgb_after"
+
+# --- Escape and the close button ------------------------------------------
+xdotool key Escape
+await_exit "$app" 60
+[ "$STATUS" = 0 ] || fail "Escape: exit status $STATUS"
+no_connections_left || fail "connections left after Escape: $(aconnect -l)"
+
+start_program
+"$send_close_request" "$TITLE"
+await_exit "$app" 60
+[ "$STATUS" = 0 ] || fail "close request: exit status $STATUS"
+no_connections_left || fail "connections left after the close request"
+
+# --- A flood past the input queue ------------------------------------------
+start_program
+# 180 note-ons in one write, nearly twice what the queue holds: the kernel
+# hands them over together, so the queue overflows whatever the frame is
+# doing. No more than that: from about 200 events in one write (the size of
+# the receiving client's event pool) the virtual port stalls, its own
+# delivery waiting on the echo that waits on it.
+for i in $(seq 180); do printf "\\x90\\x$(printf %02X $((48 + i % 25)))\\x40"; done >"$WORK/flood.mid"
+amidi -p "$raw" -s "$WORK/flood.mid" -d -t 2 >/dev/null
+await_exit "$app" 60
+[ "$STATUS" = 255 ] || fail "flood: exit status $STATUS, stdout: $(cat "$WORK/stdout")"
+expected=$'PortMidi call failed...\n  PortMidi: `Buffer overflow\'\ntype ENTER...'
+output_is "$WORK/stdout" "$expected" || fail "flood: stdout was: $(cat "$WORK/stdout")"
+echo "PASS: thru byte for byte, filter, picture, Escape, close and overflow on $port"
