@@ -7,11 +7,31 @@ packages=(
   build-essential cmake pkg-config
   libportmidi-dev libgl-dev libglu1-mesa-dev libsdl2-dev
   googletest libgtest-dev
-  libx11-dev libxtst-dev
+  libx11-dev libxtst-dev libxdamage-dev
   xvfb xauth x11-utils xdotool xfonts-base imagemagick
 )
+windows=false
 if [ "${1:-}" = "--windows" ]; then
-  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev xz-utils)
+  windows=true
+  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev)
+fi
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# The Windows build compiles PortMidi from Debian's source package, which
+# apt-get fetches only with a deb-src entry for the same mirror.
+if $windows && ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  main=/etc/apt/sources.list.d/debian.sources
+  if [ -f "$main" ]; then
+    uri=$(awk '/^URIs:/ {print $2; exit}' "$main")
+    suite=$(awk '/^Suites:/ {print $2; exit}' "$main")
+  else
+    read -r uri suite < <(awk '/^deb / {print $2, $3; exit}' /etc/apt/sources.list)
+  fi
+  printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$uri" "$suite" | $sudo tee /etc/apt/sources.list.d/orbwell-deb-src.sources >/dev/null
+  $sudo apt-get update -qq
 fi
 
 missing=()
@@ -20,8 +40,6 @@ for p in "${packages[@]}"; do
 done
 [ ${#missing[@]} -eq 0 ] && exit 0
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
 echo "Installing: ${missing[*]}"
 $sudo apt-get update -qq
 DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"

@@ -20,6 +20,7 @@ fail() {
 
 # start_xvfb [Xvfb options]: a fresh X server on a free display; sets DISPLAY.
 start_xvfb() {
+  rm -f "$WORK/displayfd"
   mkfifo "$WORK/displayfd"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
   PIDS+=($!)

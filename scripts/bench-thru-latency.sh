@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Measures MIDI thru latency through a real port: the time from writing a
+# message to the port's raw side until its echo comes back out of it, over
+# COUNT messages (median, 99th percentile, maximum), beside the program's
+# frame time in the same run. The program echoes once per frame, so the two
+# belong together.
+#
+# Needs a virtual port (snd-virmidi) as MIDI devices 0 and 1, for example
+# inside a small VM with the ALSA sequencer loaded, and the tests built
+# (scripts/test.sh).
+# usage: scripts/bench-thru-latency.sh [COUNT] [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+count=${1:-1000}
+build=${2:-build}
+
+devices=$("$build/orbwell-midi-devices" 2>/dev/null) || {
+  echo "MIDI devices 0 and 1 are no output and input here" >&2
+  exit 1
+}
+port=$(sed -n 's/^0: output VirMIDI \([0-9]*\)-\([0-9]*\) (ALSA).*/\1 \2/p' <<<"$devices")
+[ -n "$port" ] || { echo "devices 0 and 1 are not a virtual (VirMIDI) port" >&2; exit 1; }
+raw="/dev/snd/midiC${port% *}D${port#* }"
+
+work=$(mktemp -d)
+trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
+mkfifo "$work/displayfd"
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>/dev/null &
+read -r display <"$work/displayfd"
+export DISPLAY=":$display"
+
+"$build/orbwell-midi" </dev/null >/dev/null 2>&1 &
+# The first frame can take a while where OpenGL runs in software.
+for _ in $(seq 600); do
+  "$build/tests/frame_rate" "OpenGL Test" 0.5 >/dev/null 2>&1 && break
+  sleep 0.2
+done
+
+"$build/tests/frame_rate" "OpenGL Test" 20 >"$work/frames" &
+"$build/tests/thru_latency" "$raw" "$count"
+wait %+ 2>/dev/null || true
+cat "$work/frames"

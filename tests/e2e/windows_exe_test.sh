@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# The Windows build, on the real Win32 API as Wine implements it:
+# - the exe is a GUI program that imports only Windows' own DLLs;
+# - its window "OpenGL Test" has a 640 x 480 client area; with no MIDI
+#   device it then prints the failure and the prompt on standard output,
+#   waits for a line and exits with status -1 (255);
+# - on an X server without GLX there is no OpenGL pixel format: the modal
+#   "ERROR" box says so (compared pixel for pixel with the same box shown by
+#   a helper), and OK ends the program with status 0.
+# usage: windows_exe_test.sh BUILD_WINDOWS_DIR
+source "$(dirname "$0")/lib.sh"
+build=$1
+exe="$build/orbwell-midi.exe"
+
+# --- Imports ---------------------------------------------------------------
+headers=$(x86_64-w64-mingw32-objdump -p "$exe")
+grep -q "Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI-subsystem program"
+system="ADVAPI32.dll GDI32.dll GLU32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll USER32.dll WINMM.dll"
+for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
+  [[ " $system " == *" $dll "* ]] || fail "imports $dll, which is not a system DLL"
+done
+
+# --- A private, quiet Wine -------------------------------------------------
+export WINEPREFIX="$WORK/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+stop_wine() { timeout 30 wineserver -k 2>/dev/null || true; }
+trap 'stop_wine; cleanup' EXIT
+env -u DISPLAY timeout 300 wineboot -i >"$WORK/wineboot.log" 2>&1 || fail "no Wine prefix: $(cat "$WORK/wineboot.log")"
+# Without a window manager Wine would wait about 2 s at every window close.
+timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+timeout 60 wineserver -w
+
+# --- The window, then the MIDI failure --------------------------------------
+start_xvfb
+mkfifo "$WORK/stdin"
+exec 4<>"$WORK/stdin"
+timeout 120 wine "$exe" <"$WORK/stdin" >"$WORK/stdout" 2>"$WORK/stderr" &
+app=$!
+PIDS+=("$app")
+expected=$'PortMidi call failed...\n  PortMidi: `Invalid device ID\'\ntype ENTER...'
+# Windows' C library ends lines with CR LF on standard output.
+unix_output_is() { [ "$(tr -d '\r' <"$1")" = "$2" ]; }
+wait_until 60 unix_output_is "$WORK/stdout" "$expected" || fail "standard output was: $(cat "$WORK/stdout")"
+window_exists "$TITLE" || fail "no window \"$TITLE\""
+# Wine draws the frame itself; the client area is the window's child.
+client=$(xwininfo -id "$(window_id "$TITLE")" -tree | grep -E '^ +0x' | grep -oE '[0-9]+x[0-9]+' | head -n 1)
+[ "$client" = "640x480" ] || fail "client area $client"
+sleep 0.5
+process_running "$app" || fail "did not wait for a line"
+echo >&4
+await_exit "$app" 30
+[ "$STATUS" = 255 ] || fail "exit status $STATUS, expected 255 (-1)"
+
+# --- No OpenGL: the box ------------------------------------------------------
+start_xvfb -extension GLX
+timeout 120 wine "$exe" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
+app=$!
+PIDS+=("$app")
+wait_until 60 window_exists ERROR || fail "no box appeared"
+! window_exists "$TITLE" || fail "the window was still there while the box was shown"
+import -window "$(window_id ERROR)" "$WORK/program-box.png"
+xdotool windowfocus "$(window_id ERROR)" key Return
+await_exit "$app" 30
+[ "$STATUS" = 0 ] || fail "exit status $STATUS after OK, expected 0"
+[ ! -s "$WORK/stdout" ] || fail "MIDI was opened: $(cat "$WORK/stdout")"
+
+text="Can't Find A Suitable PixelFormat."
+timeout 120 wine "$build/show_message_box.exe" ERROR "$text" >/dev/null 2>&1 &
+PIDS+=($!)
+wait_until 60 window_exists ERROR || fail "the reference box did not appear"
+import -window "$(window_id ERROR)" "$WORK/reference-box.png"
+xdotool windowfocus "$(window_id ERROR)" key Return
+differing=$(compare -metric AE "$WORK/program-box.png" "$WORK/reference-box.png" null: 2>&1) || true
+[ "$differing" = 0 ] || fail "the box differs from one saying \"$text\" in $differing pixels"
+echo "PASS: Windows exe: system DLLs only; window, MIDI failure, status 255; no OpenGL box, status 0"
