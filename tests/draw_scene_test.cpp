@@ -110,24 +110,26 @@ TEST_F(DrawSceneTest, AHundredFramesTurnTheGridByFourAndFiveDegrees) {
   EXPECT_NEAR(sceneState.rotY, 5.0f, 1e-3);
 }
 
-TEST_F(DrawSceneTest, AnglesStayBelowAFullTurn) {
-  sceneState.rotX = 359.98f;
-  sceneState.rotY = 359.98f;
+// Sets both angles and draws one frame from there.
+void DrawFromAngle(GLfloat angle) {
+  sceneState.rotX = angle;
+  sceneState.rotY = angle;
   DrawScene();
+}
+
+TEST_F(DrawSceneTest, AnglesStayBelowAFullTurn) {
+  DrawFromAngle(359.98f);
   EXPECT_NEAR(sceneState.rotX, 0.02f, 1e-3);
   EXPECT_NEAR(sceneState.rotY, 0.03f, 1e-3);
 }
 
 TEST_F(DrawSceneTest, TheGridKeepsItsSpeedAfterALongRun) {
   // 2^18 degrees: where an angle that only grows can no longer take the step.
-  sceneState.rotX = 262144.0f;
-  sceneState.rotY = 262144.0f;
-  DrawScene();
-  const GLfloat startX = sceneState.rotX;
-  const GLfloat startY = sceneState.rotY;
+  DrawFromAngle(262144.0f);
+  const std::array<GLfloat, 2> start{sceneState.rotX, sceneState.rotY};
   for (int frame = 0; frame < 500; ++frame) DrawScene();
-  EXPECT_NEAR(sceneState.rotX - startX, 20.0f, 0.01f);
-  EXPECT_NEAR(sceneState.rotY - startY, 25.0f, 0.01f);
+  EXPECT_NEAR(sceneState.rotX - start[0], 20.0f, 0.01f);
+  EXPECT_NEAR(sceneState.rotY - start[1], 25.0f, 0.01f);
 }
 
 TEST_F(DrawSceneTest, ABlackDiffuseColourFromMidiDarkensTheLitSpheres) {

@@ -39,6 +39,8 @@ Window Find(const std::string& title) {
 
 }  // namespace
 
+unsigned long WindowIdOf(const std::string& title) { return Find(title); }
+
 WindowFacts LookUpWindow(const std::string& title) {
   WindowFacts facts;
   const Window window = Find(title);

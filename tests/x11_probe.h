@@ -14,6 +14,9 @@ struct WindowFacts {
 // The top-level window with this title on $DISPLAY.
 WindowFacts LookUpWindow(const std::string& title);
 
+// Its X window id; 0 when there is none.
+unsigned long WindowIdOf(const std::string& title);
+
 // Presses and releases a key, by its X name ("Escape"), through the XTEST
 // extension; it goes to the window that has the keyboard focus.
 void PressKey(const char* keyName);

@@ -45,7 +45,7 @@ using LPSTR = char*;
 // Handles are distinct pointer types, as with STRICT on Windows.
 #define ORBWELL_DECLARE_HANDLE(name) \
   struct name##__;                   \
-  using name = name##__*
+  using name = name##__*  // NOLINT(bugprone-macro-parentheses)
 ORBWELL_DECLARE_HANDLE(HINSTANCE);
 ORBWELL_DECLARE_HANDLE(HWND);
 ORBWELL_DECLARE_HANDLE(HDC);

@@ -14,7 +14,7 @@ int quitCode = 0;
 
 WPARAM VirtualKeyOf(SDL_Keycode key) {
   if (key >= SDLK_a && key <= SDLK_z) {
-    return static_cast<WPARAM>('A' + (key - SDLK_a));
+    return static_cast<WPARAM>('A') + static_cast<WPARAM>(key - SDLK_a);
   }
   if (key >= SDLK_0 && key <= SDLK_9) {
     return static_cast<WPARAM>(key);

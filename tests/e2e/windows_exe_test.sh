@@ -42,7 +42,7 @@ unix_output_is() { [ "$(tr -d '\r' <"$1")" = "$2" ]; }
 wait_until 60 unix_output_is "$WORK/stdout" "$expected" || fail "standard output was: $(cat "$WORK/stdout")"
 window_exists "$TITLE" || fail "no window \"$TITLE\""
 # Wine draws the frame itself; the client area is the window's child.
-client=$(xwininfo -id "$(window_id "$TITLE")" -tree | grep -E '^ +0x' | grep -oE '[0-9]+x[0-9]+' | head -n 1)
+client=$(xwininfo -id "$(window_id "$TITLE")" -tree | grep -oE '[0-9]+x[0-9]+\+[0-9]+\+[0-9]+' | head -n 1 | sed 's/+.*//')
 [ "$client" = "640x480" ] || fail "client area $client"
 sleep 0.5
 process_running "$app" || fail "did not wait for a line"

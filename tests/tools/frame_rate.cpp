@@ -1,6 +1,8 @@
 // frame_rate TITLE SECONDS: counts the frames the window titled TITLE
 // presents for SECONDS, as the X server sees them (damage reports), and
 // prints the mean frame time.
+#include "x11_probe.h"
+
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
 
@@ -8,25 +10,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-
-namespace {
-
-Window FindByTitle(Display* display, const std::string& title) {
-  Window root, parent, *children = nullptr, match = 0;
-  unsigned count = 0;
-  XQueryTree(display, DefaultRootWindow(display), &root, &parent, &children, &count);
-  for (unsigned i = 0; i < count && match == 0; ++i) {
-    char* name = nullptr;
-    if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if (title == name) match = children[i];
-      XFree(name);
-    }
-  }
-  if (children != nullptr) XFree(children);
-  return match;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (argc != 3) {
@@ -39,7 +22,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no X server with the DAMAGE extension\n");
     return 1;
   }
-  const Window window = FindByTitle(display, argv[1]);
+  const Window window = WindowIdOf(argv[1]);
   if (window == 0) {
     std::fprintf(stderr, "no window titled %s\n", argv[1]);
     return 1;
@@ -59,7 +42,8 @@ int main(int argc, char** argv) {
     }
     XSync(display, False);
   }
-  const double elapsed = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  const double elapsed =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   std::printf("frames: %ld in %.1f s, mean frame time %.1f ms\n", frames, elapsed,
               frames > 0 ? 1000.0 * elapsed / static_cast<double>(frames) : 0.0);
   return frames > 0 ? 0 : 1;
