@@ -7,7 +7,8 @@
 #
 # Needs a virtual port (snd-virmidi) as MIDI devices 0 and 1, for example
 # inside a small VM with the ALSA sequencer loaded, and the tests built
-# (scripts/test.sh).
+# (scripts/test.sh). It makes pipes in a temporary folder: where /tmp takes
+# none (a folder shared into a VM), point TMPDIR elsewhere.
 # usage: scripts/bench-thru-latency.sh [COUNT] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
