@@ -2,8 +2,8 @@
 # Measures MIDI thru latency through a real port: the time from writing a
 # message to the port's raw side until its echo comes back out of it, over
 # COUNT messages (median, 99th percentile, maximum), beside the program's
-# frame time in the same run. The program echoes once per frame, so the two
-# belong together.
+# frame time in the same run. The program passes MIDI on between frames, so
+# the two belong together.
 #
 # Needs a virtual port (snd-virmidi) as MIDI devices 0 and 1, for example
 # inside a small VM with the ALSA sequencer loaded, and the tests built

@@ -1,6 +1,8 @@
 #include "child_process.h"
 
 #include <sys/wait.h>
+
+#include <csignal>
 #include <unistd.h>
 
 #include <cstdio>
@@ -44,9 +46,10 @@ ChildRun RunInChild(const std::function<void()>& body, const std::string& prompt
   int status = 0;
   const pid_t gone = waitpid(pid, &status, WNOHANG);
   run.waitedAtPrompt = run.output.find(prompt) != std::string::npos && gone == 0;
-  if (write(toChild[1], line.data(), line.size()) < 0) {
-    // The child may be gone already; its status tells.
-  }
+  // The child may be gone already: its status tells, not a SIGPIPE here.
+  const auto previous = std::signal(SIGPIPE, SIG_IGN);
+  [[maybe_unused]] const ssize_t written = write(toChild[1], line.data(), line.size());
+  std::signal(SIGPIPE, previous);
   close(toChild[1]);
   while (ReadSome(fromChild[0], &run.output)) {
   }
