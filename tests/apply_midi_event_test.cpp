@@ -100,7 +100,11 @@ INSTANTIATE_TEST_SUITE_P(Controllers, ControllerTableTest,
                                            ControllerCase{13, 64, GL_DIFFUSE, 2, 0.5039370f},
                                            ControllerCase{15, 0, GL_AMBIENT, 0, 0.0f},
                                            ControllerCase{16, 127, GL_AMBIENT, 1, 1.0f},
-                                           ControllerCase{17, 32, GL_AMBIENT, 2, 0.2519685f}));
+                                           ControllerCase{17, 32, GL_AMBIENT, 2, 0.2519685f}),
+                         [](const ::testing::TestParamInfo<ControllerCase>& test) {
+                           return "Controller" + std::to_string(test.param.controller) + "Value" +
+                                  std::to_string(test.param.value);
+                         });
 
 TEST_F(ApplyMidiEventTest, AnyControlChangeResendsAllThreeLightParameters) {
   // Values OpenGL has not been told yet: only a re-send can bring them there.

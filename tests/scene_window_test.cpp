@@ -115,7 +115,11 @@ INSTANTIATE_TEST_SUITE_P(
         CreationFailure{"SetPixelFormat", "Can't Set The PixelFormat.", kReleaseDc},
         CreationFailure{"wglCreateContext", "Can't Create A GL Rendering Context.", kReleaseDc},
         CreationFailure{"wglMakeCurrent(dc)", "Can't Activate The GL Rendering Context.",
-                        kReleaseAll}));
+                        kReleaseAll}),
+    [](const ::testing::TestParamInfo<CreationFailure>& test) {
+      const std::string call = test.param.failingCall;
+      return call.substr(0, call.find('('));
+    });
 
 TEST_F(SceneWindowLogicTest, EachTeardownFailureShowsItsBoxAndTheTeardownGoesOn) {
   ASSERT_TRUE(CreateSceneWindow("OpenGL Test", 640, 480, 16));
