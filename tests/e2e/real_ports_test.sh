@@ -66,17 +66,25 @@ centre_width() {
     NR > 1 { lit[$1] = ($3 + $4 + $5) > 0 }
     END { l = 320; while (l > 0 && lit[l - 1]) l--; r = 320; while (r < 639 && lit[r + 1]) r++; print lit[320] ? r - l + 1 : 0 }'
 }
+# width_now NAME: takes a screenshot and prints the middle sphere's width.
+width_now() {
+  screenshot "$1"
+  centre_width "$1"
+}
+first_frame_drawn() { [ "$(width_now first)" -gt 0 ]; }
+grown_beyond() { [ "$(width_now big)" -gt "$1" ]; }
+shrunk_to() { [ "$(width_now small)" -le "$1" ]; }
+ports_open() { aconnect -l | grep -q "Connecting To"; }
 centre_rgb() { convert "$WORK/$1.png" -crop 1x1+320+240 -depth 8 txt:- | awk -F'[()]' 'NR == 2 { print $2 }'; }
 
 start_program() {
   "$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
   app=$!
   PIDS+=("$app")
-  wait_until 60 bash -c 'aconnect -l | grep -q "Connecting To"' || fail "the ports were never opened"
+  wait_until 60 ports_open || fail "the ports were never opened"
   wait_until 60 window_exists "$TITLE" || fail "no window"
   # The first frame can take seconds where OpenGL is emulated in software.
-  first_frame() { screenshot first && [ "$(centre_width first)" -gt 0 ]; }
-  wait_until 120 first_frame || fail "no frame was drawn"
+  wait_until 120 first_frame_drawn || fail "no frame was drawn"
 }
 
 no_connections_left() { ! aconnect -l | grep -q -E "Connect(ing To|ed From)"; }
@@ -101,19 +109,15 @@ got=$(thru "90 30 7F FE F8 F8 80 30 00 FE F8 FA")
 # The thru tests above left note 60 at velocity 100: back to the base size.
 amidi -p "$raw" -S "90 3C 00"
 sleep 2
-screenshot base
-base_width=$(centre_width base)
+base_width=$(width_now base)
 amidi -p "$raw" -S "91 3C 7F"
 sleep 2
-screenshot channel2
-[ "$(centre_width channel2)" -eq "$base_width" ] || fail "a note-on on channel 2 changed the sphere"
+[ "$(width_now channel2)" -eq "$base_width" ] || fail "a note-on on channel 2 changed the sphere"
 amidi -p "$raw" -S "90 3C 7F"
-wait_until 30 bash -c "$(declare -f screenshot centre_width window_id); WORK=$WORK TITLE='$TITLE';
-  screenshot big; [ \$(centre_width big) -gt $((base_width * 18 / 10)) ]" ||
+wait_until 30 grown_beyond $((base_width * 18 / 10)) ||
   fail "velocity 127 did not enlarge the middle sphere ($base_width -> $(centre_width big))"
 amidi -p "$raw" -S "90 3C 00"
-wait_until 30 bash -c "$(declare -f screenshot centre_width window_id); WORK=$WORK TITLE='$TITLE';
-  screenshot small; [ \$(centre_width small) -le $((base_width + 2)) ]" ||
+wait_until 30 shrunk_to $((base_width + 2)) ||
   fail "velocity 0 did not shrink the middle sphere again"
 rgb_before=$(centre_rgb small)
 amidi -p "$raw" -S "B0 0B 7F B0 0C 00 B0 0D 00"
