@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build}
 program="$build/tests/orbwell-midi-fake-midi"
-[ -x "$program" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
+x11_send="$build/tests/x11_send"
+[ -x "$program" ] && [ -x "$x11_send" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
 
 work=$(mktemp -d)
 trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
@@ -25,5 +26,5 @@ printf 'B0 0B 7F\nB0 0C 50\nB0 0D 20\nB0 07 10\nB0 01 60\n' >&5
 sleep 2
 mkdir -p docs
 import -window "$(xwininfo -name "OpenGL Test" | awk '/Window id:/ {print $4}')" docs/screenshot.png
-xdotool key Escape
+"$x11_send" key Escape
 echo "wrote docs/screenshot.png"

@@ -8,7 +8,7 @@ packages=(
   libportmidi-dev libgl-dev libglu1-mesa-dev libsdl2-dev
   googletest libgtest-dev
   libx11-dev libxtst-dev libxdamage-dev
-  xvfb xauth x11-utils xdotool xfonts-base imagemagick
+  xvfb xauth x11-utils xfonts-base imagemagick
 )
 windows=false
 if [ "${1:-}" = "--windows" ]; then

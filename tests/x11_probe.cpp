@@ -9,9 +9,11 @@
 
 namespace {
 
+Display* openConnection;
+
 Display* Connection() {
-  static Display* display = XOpenDisplay(nullptr);
-  return display;
+  if (openConnection == nullptr) openConnection = XOpenDisplay(nullptr);
+  return openConnection;
 }
 
 Window FindByTitle(Display* display, Window parent, const std::string& title) {
@@ -22,10 +24,13 @@ Window FindByTitle(Display* display, Window parent, const std::string& title) {
   Window match = 0;
   if (XQueryTree(display, parent, &root, &ignored, &children, &count) == 0) return 0;
   for (unsigned i = 0; i < count && match == 0; ++i) {
-    char* name = nullptr;
-    if (XFetchName(display, children[i], &name) != 0 && name != nullptr) {
-      if (title == name) match = children[i];
-      XFree(name);
+    // The raw WM_NAME, whatever its encoding: SDL's message boxes give it a
+    // UTF-8 type that XFetchName does not take.
+    XTextProperty name;
+    if (XGetWMName(display, children[i], &name) != 0 && name.value != nullptr) {
+      if (title == std::string(reinterpret_cast<char*>(name.value), name.nitems))
+        match = children[i];
+      XFree(name.value);
     }
   }
   if (children != nullptr) XFree(children);
@@ -53,24 +58,41 @@ WindowFacts LookUpWindow(const std::string& title) {
   return facts;
 }
 
+bool FocusWindow(const std::string& title) {
+  const Window window = Find(title);
+  if (window == 0) return false;
+  XSetInputFocus(Connection(), window, RevertToParent, CurrentTime);
+  XSync(Connection(), False);
+  return true;
+}
+
+// XFlush alone is not enough: under load the server can drop what a client
+// sent just before it went away. XSync waits until the server has it.
 void PressKey(const char* keyName) {
-  Display* display = Connection();
-  const KeyCode code = XKeysymToKeycode(display, XStringToKeysym(keyName));
-  XTestFakeKeyEvent(display, code, True, 0);
-  XTestFakeKeyEvent(display, code, False, 0);
-  XFlush(display);
+  Display* connection = Connection();
+  const KeyCode code = XKeysymToKeycode(connection, XStringToKeysym(keyName));
+  XTestFakeKeyEvent(connection, code, True, 0);
+  XTestFakeKeyEvent(connection, code, False, 0);
+  XSync(connection, False);
 }
 
 void RequestClose(const std::string& title) {
-  Display* display = Connection();
+  Display* connection = Connection();
   XEvent event;
   std::memset(&event, 0, sizeof event);
   event.xclient.type = ClientMessage;
   event.xclient.window = Find(title);
-  event.xclient.message_type = XInternAtom(display, "WM_PROTOCOLS", False);
+  event.xclient.message_type = XInternAtom(connection, "WM_PROTOCOLS", False);
   event.xclient.format = 32;
-  event.xclient.data.l[0] = static_cast<long>(XInternAtom(display, "WM_DELETE_WINDOW", False));
+  event.xclient.data.l[0] = static_cast<long>(XInternAtom(connection, "WM_DELETE_WINDOW", False));
   event.xclient.data.l[1] = CurrentTime;
-  XSendEvent(display, event.xclient.window, False, NoEventMask, &event);
-  XFlush(display);
+  XSendEvent(connection, event.xclient.window, False, NoEventMask, &event);
+  XSync(connection, False);
+}
+
+void Disconnect() {
+  if (openConnection == nullptr) return;
+  XSync(openConnection, False);
+  XCloseDisplay(openConnection);
+  openConnection = nullptr;
 }

@@ -17,9 +17,19 @@ WindowFacts LookUpWindow(const std::string& title);
 // Its X window id; 0 when there is none.
 unsigned long WindowIdOf(const std::string& title);
 
+// Gives the window with this title the keyboard focus; false when there is
+// none. Returns once the server has done it.
+bool FocusWindow(const std::string& title);
+
 // Presses and releases a key, by its X name ("Escape"), through the XTEST
-// extension; it goes to the window that has the keyboard focus.
+// extension; it goes to the window that has the keyboard focus. Returns once
+// the server has taken both events.
 void PressKey(const char* keyName);
 
 // What the window manager sends when the user clicks the close button.
+// Returns once the server has taken it.
 void RequestClose(const std::string& title);
+
+// Closes the connection. A tool calls it before it exits: only then is it
+// sure that the server has acted on everything it sent.
+void Disconnect();

@@ -3,10 +3,11 @@
 # modal "ERROR" box with the reason, with the window already gone, and exits
 # with status 0 once OK is pressed. The text is checked by comparing the box
 # pixel for pixel with one known to hold the expected text.
-# usage: no_opengl_test.sh PROGRAM SHOW_MESSAGE_BOX
+# usage: no_opengl_test.sh PROGRAM SHOW_MESSAGE_BOX X11_SEND
 source "$(dirname "$0")/lib.sh"
 program=$1
 show_message_box=$2
+x11_send=$3
 text="Can't Find A Suitable PixelFormat."
 
 start_xvfb -extension GLX
@@ -17,14 +18,14 @@ wait_until 20 window_exists ERROR || fail "no box appeared; standard error: $(ca
 ! window_exists "$TITLE" || fail "the window was still there while the box was shown"
 box=$(window_id ERROR)
 import -window "$box" "$WORK/program-box.png"
-xdotool windowfocus "$box" key Return
+"$x11_send" key Return ERROR
 
 "$show_message_box" ERROR "$text" &
 reference=$!
 PIDS+=("$reference")
 wait_until 20 window_exists ERROR || fail "the reference box did not appear"
 import -window "$(window_id ERROR)" "$WORK/reference-box.png"
-xdotool windowfocus "$(window_id ERROR)" key Return
+"$x11_send" key Return ERROR
 differing=$(compare -metric AE "$WORK/program-box.png" "$WORK/reference-box.png" null: 2>&1) || true
 [ "$differing" = 0 ] || fail "the box differs from one saying \"$text\" in $differing pixels"
 

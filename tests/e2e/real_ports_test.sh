@@ -8,11 +8,11 @@
 #
 # It needs a virtual port (snd-virmidi) as devices 0 and 1, so that the test
 # can play into its raw side. Elsewhere it is skipped (exit status 77).
-# usage: real_ports_test.sh PROGRAM DEVICES_TOOL SEND_CLOSE_REQUEST
+# usage: real_ports_test.sh PROGRAM DEVICES_TOOL X11_SEND
 source "$(dirname "$0")/lib.sh"
 program=$1
 devices_tool=$2
-send_close_request=$3
+x11_send=$3
 
 skip() {
   echo "SKIP: $*"
@@ -128,13 +128,13 @@ awk -F, -v b="$rgb_before" -v a="$rgb_after" 'BEGIN { split(b, x, ","); split(a,
   exit !(y[3] < x[3] / 2 && y[1] >= x[1]) }' || fail "the diffuse light did not turn red: $rgb_before -> $rgb_after"
 
 # --- Escape and the close button ------------------------------------------
-xdotool key Escape
+"$x11_send" key Escape
 await_exit "$app" 60
 [ "$STATUS" = 0 ] || fail "Escape: exit status $STATUS"
 no_connections_left || fail "connections left after Escape: $(aconnect -l)"
 
 start_program
-"$send_close_request" "$TITLE"
+"$x11_send" close "$TITLE"
 await_exit "$app" 60
 [ "$STATUS" = 0 ] || fail "close request: exit status $STATUS"
 no_connections_left || fail "connections left after the close request"

@@ -3,10 +3,10 @@
 # linked in and fed through a pipe: notes enlarge spheres, controllers change
 # the light, Escape and the close button end it with status 0, and the MIDI
 # ports are closed while the window and its context are still up.
-# usage: whole_loop_test.sh PROGRAM_WITH_FAKE_MIDI SEND_CLOSE_REQUEST
+# usage: whole_loop_test.sh PROGRAM_WITH_FAKE_MIDI X11_SEND
 source "$(dirname "$0")/lib.sh"
 program=$1
-send_close_request=$2
+x11_send=$2
 
 # lit_pixels PNG: how many pixels of the screenshot are not background.
 lit_pixels() {
@@ -62,10 +62,10 @@ blue_after=$(channel_mean "$WORK/after.png" B)
 awk -v b="$blue_before" -v a="$blue_after" 'BEGIN { exit !(a < b * 0.6) }' ||
   fail "the light did not turn red: blue $blue_before -> $blue_after"
 
-xdotool key Escape
+"$x11_send" key Escape
 expect_clean_end "Escape"
 
 start_program
-"$send_close_request" "$TITLE"
+"$x11_send" close "$TITLE"
 expect_clean_end "close request"
 echo "PASS: notes and controllers change the picture; Escape and the close button end with status 0"
