@@ -32,8 +32,16 @@ struct FakeLibrary {
   int capacity = 0;
   int filters = 0;
   bool overflowed = false;
+  // The input's system-exclusive message being received, and its bytes not
+  // yet filling a whole event.
+  bool inputSysex = false;
+  PmMessage sysexWord = 0;
+  int sysexWordBytes = 0;
+  // The output holds a system-exclusive message still waiting for its F7.
+  bool outputSysex = false;
   std::deque<PmEvent> queue;
   std::deque<PmEvent> arrivingOnOpen;
+  std::vector<PmEvent> read;
   std::vector<PmEvent> written;
   std::multimap<std::string, Failure> failures;
   std::string hostText;
@@ -77,22 +85,144 @@ bool Injected(const std::string& function, PmError* error) {
   return false;
 }
 
-bool Filtered(PmMessage message) {
-  const int status = Pm_MessageStatus(message);
-  if (status < 0x80) return false;  // the middle of a system-exclusive message
-  const int bit = status >= 0xF0 ? status - 0xF0 : 0x10 + (status >> 4);
-  return (fake.filters & (1 << bit)) != 0;
+constexpr int kSysex = 0xF0;
+constexpr int kEndOfSysex = 0xF7;
+
+bool IsRealTime(int status) { return (status & 0xF8) == 0xF8; }
+
+bool RealTimeFiltered(int status) {
+  return (status & 0xF0) == 0xF0 && (fake.filters & (1 << (status & 0xF))) != 0;
+}
+
+bool StatusFiltered(int status) {
+  return (fake.filters & (1 << (0x10 + (status >> 4)))) != 0 ||
+         (IsRealTime(status) && RealTimeFiltered(status));
 }
 
 // As in the library: once the queue has overflowed, nothing more is queued
-// until a read has reported the overflow.
-void Arrive(const PmEvent& event) {
-  if (Filtered(event.message) || fake.overflowed) return;
-  if (static_cast<int>(fake.queue.size()) >= fake.capacity) {
+// until a read has reported the overflow, and a system-exclusive message
+// being received is given up.
+void Enqueue(const PmEvent& event) {
+  if (fake.overflowed || static_cast<int>(fake.queue.size()) >= fake.capacity) {
     fake.overflowed = true;
+    fake.inputSysex = false;
     return;
   }
   fake.queue.push_back(event);
+}
+
+void FlushSysexWord(PmTimestamp timestamp) {
+  if (fake.sysexWordBytes == 0) return;
+  Enqueue(PmEvent{fake.sysexWord, timestamp});
+  fake.sysexWord = 0;
+  fake.sysexWordBytes = 0;
+}
+
+void AddSysexByte(int byte, PmTimestamp timestamp) {
+  fake.sysexWord |= static_cast<PmMessage>(byte) << (8 * fake.sysexWordBytes++);
+  if (fake.sysexWordBytes == 4) FlushSysexWord(timestamp);
+}
+
+// A short message from the device. As PortMidi 217 does: a real-time message
+// during a system-exclusive message becomes one of its bytes; any other status
+// ends the system-exclusive message and is itself dropped.
+void ReadShort(const PmEvent& event) {
+  const int status = Pm_MessageStatus(event.message);
+  if (StatusFiltered(status)) return;
+  if (!fake.inputSysex) {
+    Enqueue(event);
+  } else if (IsRealTime(status)) {
+    AddSysexByte(status, event.timestamp);
+  } else {
+    fake.inputSysex = false;
+  }
+}
+
+// A run of system-exclusive bytes from the device, packed four to an event
+// as PortMidi 217 packs them. Bytes left over in the last, unfilled event
+// stay there: when a status byte cuts the message off they are put in front
+// of the next system-exclusive message.
+void ReadBytes(const std::vector<int>& bytes, PmTimestamp timestamp) {
+  size_t i = 0;
+  if (!fake.inputSysex) {
+    while (i < bytes.size() && !fake.inputSysex) {
+      const int byte = bytes[i];
+      if (byte == kSysex && !RealTimeFiltered(byte)) {
+        fake.inputSysex = true;
+        break;
+      }
+      ++i;
+      if (byte == kEndOfSysex) return;
+      if ((byte & 0x80) != 0) ReadShort(PmEvent{static_cast<PmMessage>(byte), timestamp});
+    }
+  }
+  while (i < bytes.size() && fake.inputSysex) {
+    const bool wholeDataWord =
+        fake.sysexWordBytes == 0 && i + 4 <= bytes.size() &&
+        ((bytes[i] | bytes[i + 1] | bytes[i + 2] | bytes[i + 3]) & 0x80) == 0;
+    if (wholeDataWord) {
+      Enqueue(PmEvent{static_cast<PmMessage>(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 |
+                                             bytes[i + 3] << 24),
+                      timestamp});
+      i += 4;
+      continue;
+    }
+    const int byte = bytes[i++];
+    if (IsRealTime(byte) && RealTimeFiltered(byte)) continue;
+    if (byte == kEndOfSysex) {
+      AddSysexByte(byte, timestamp);
+      fake.inputSysex = false;
+      FlushSysexWord(timestamp);
+      return;
+    }
+    AddSysexByte(byte, timestamp);
+  }
+}
+
+// What one event from the device is: a short message, or up to four bytes
+// of a system-exclusive message (ending at its F7).
+void Arrive(const PmEvent& event) {
+  const int first = Pm_MessageStatus(event.message);
+  if (first != kSysex && first != kEndOfSysex && (first & 0x80) != 0) {
+    ReadShort(event);
+    return;
+  }
+  std::vector<int> bytes;
+  for (int shift = 0; shift < 32; shift += 8) {
+    bytes.push_back(static_cast<int>((event.message >> shift) & 0xFF));
+    if (bytes.back() == kEndOfSysex) break;
+  }
+  ReadBytes(bytes, event.timestamp);
+}
+
+// Pm_Write's checks, as PortMidi 217 makes them: inside a system-exclusive
+// message only its bytes, an F7 and real-time messages may come; outside
+// one, every event must start with a status byte.
+PmError CheckWrite(PmMessage message) {
+  const int first = Pm_MessageStatus(message);
+  int start = 0;
+  if (first == kSysex) {
+    if (fake.outputSysex) {
+      fake.outputSysex = false;
+      return pmBadData;
+    }
+    fake.outputSysex = true;
+    start = 8;
+  } else if ((first & 0x80) != 0 && first != kEndOfSysex) {
+    if (!fake.outputSysex) return pmNoError;
+    if (!IsRealTime(first)) {
+      fake.outputSysex = false;
+      return pmBadData;
+    }
+  }
+  if (!fake.outputSysex) return pmBadData;
+  for (int shift = start; shift < 32; shift += 8) {
+    if (((message >> shift) & 0xFF) == kEndOfSysex) {
+      fake.outputSysex = false;
+      break;
+    }
+  }
+  return pmNoError;
 }
 
 void PullFeed() {
@@ -131,6 +261,12 @@ void Reset() {
   CallLog().clear();
 }
 
+void PlaySysex(const std::vector<int>& bytes, PmTimestamp timestamp) {
+  if (fake.inputOpen) ReadBytes(bytes, timestamp);
+}
+
+bool OutputInSysex() { return fake.outputSysex; }
+
 void Play(PmMessage message, PmTimestamp timestamp) {
   const PmEvent event{message, timestamp};
   if (fake.inputOpen) {
@@ -147,6 +283,11 @@ void FailCall(const std::string& function, PmError error, int nth, const std::st
 void SetClock(PmTimestamp now) { fake.now = now; }
 void OnWrite(std::function<void(const PmEvent&)> observer) { fake.onWrite = std::move(observer); }
 const std::vector<PmEvent>& Written() { return fake.written; }
+const std::vector<PmEvent>& Read() { return fake.read; }
+void ForgetReadAndWritten() {
+  fake.read.clear();
+  fake.written.clear();
+}
 int Pending() { return static_cast<int>(fake.queue.size()); }
 PortMidiStream* InputStream() { return &inputTag; }
 PortMidiStream* OutputStream() { return &outputTag; }
@@ -232,6 +373,7 @@ int Pm_Read(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   int count = 0;
   for (; count < length && !fake.queue.empty(); ++count) {
     buffer[count] = fake.queue.front();
+    fake.read.push_back(buffer[count]);
     fake.queue.pop_front();
   }
   return count;
@@ -242,6 +384,7 @@ PmError Pm_Write(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   PmError error;
   if (Injected("Pm_Write", &error)) return error;
   for (int i = 0; i < length; ++i) {
+    if (const PmError check = CheckWrite(buffer[i].message); check != pmNoError) return check;
     if (fake.onWrite) fake.onWrite(buffer[i]);
     fake.written.push_back(buffer[i]);
   }
@@ -259,6 +402,7 @@ const char* Pm_GetErrorText(PmError error) {
   switch (error) {
     case pmInvalidDeviceId: return "PortMidi: `Invalid device ID'";
     case pmBufferOverflow: return "PortMidi: `Buffer overflow'";
+    case pmBadData: return "PortMidi: `Invalid MIDI message Data'";
     case pmBadPtr: return "PortMidi: `Bad pointer'";
     default: return "PortMidi: `Illegal error number'";
   }

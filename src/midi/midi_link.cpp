@@ -2,6 +2,7 @@
 
 #include "midi/apply_midi_event.h"
 #include "midi/midi_failure_policy.h"
+#include "midi/midi_thru.h"
 
 #include <porttime.h>
 
@@ -48,12 +49,13 @@ void PumpMidi(MidiLink* link) {
     }
     // Thru comes first: what is played must leave unchanged and at once,
     // whatever the scene makes of it.
-    MidiFailurePolicy(Pm_Write(link->midiOut, &link->midiEvent, kEventsPerRead));
+    WriteMidiThru(link);
     ApplyMidiEvent(&link->midiEvent);
   }
 }
 
 void CloseMidiPorts(MidiLink* link) {
+  EndMidiThru(link);
   MidiFailurePolicy(Pm_Close(link->midiIn));
   MidiFailurePolicy(Pm_Close(link->midiOut));
   Pm_Terminate();

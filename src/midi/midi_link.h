@@ -5,6 +5,8 @@
 
 #include <portmidi.h>
 
+#include <array>
+
 constexpr PmDeviceID kMidiOutputDevice = 0;
 constexpr PmDeviceID kMidiInputDevice = 1;
 constexpr int kMidiInputQueueSize = 100;  // events; one more overflows
@@ -13,6 +15,13 @@ struct MidiLink {
   PortMidiStream* midiIn = nullptr;
   PortMidiStream* midiOut = nullptr;
   PmEvent midiEvent{};  // every read goes here; every echo comes from here
+  // The output holds a system-exclusive message still waiting for its F7.
+  bool sysexOpen = false;
+  // Its bytes are being written four to an event again, out of step with the
+  // input's events; those not yet written are held here.
+  bool sysexRealigned = false;
+  std::array<unsigned char, 8> sysexHeld{};
+  int sysexHeldCount = 0;
 };
 
 // Initialises the library and its 1 ms clock, opens the output (latency 0:
@@ -20,10 +29,13 @@ struct MidiLink {
 // active sensing and timing clock, and drops whatever arrived meanwhile.
 void OpenMidiPorts(MidiLink* link);
 
-// Reads every event waiting now, one at a time; writes each unchanged to the
-// output, then applies it to the scene. Returns when a read finds the queue
-// empty; a read that finds it overflowed ends the process.
+// Reads every event waiting now, one at a time; writes each to the output
+// (WriteMidiThru: unchanged, but for an F7 where the input had cut a
+// system-exclusive message off), then applies it to the scene. Returns when a
+// read finds the queue empty; a read that finds it overflowed ends the
+// process.
 void PumpMidi(MidiLink* link);
 
-// Closes the input, then the output, then shuts the library down.
+// Ends a system-exclusive message left open on the output, closes the input,
+// then the output, then shuts the library down.
 void CloseMidiPorts(MidiLink* link);

@@ -1,0 +1,152 @@
+// MIDI thru keeps the output a valid MIDI stream whatever the device sends:
+// system-exclusive messages cut off by another status byte, real-time bytes
+// inside them, one left open when the program quits. Against the MIDI
+// library's test double, which refuses an invalid stream as PortMidi 217
+// does.
+#include "call_log.h"
+#include "fake_portmidi.h"
+#include "midi/midi_link.h"
+#include "scene/scene_state.h"
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+namespace {
+
+using Messages = std::vector<PmMessage>;
+constexpr PmMessage kEnd = 0xF7;
+
+PmMessage Word(int b0, int b1, int b2, int b3) {
+  return static_cast<PmMessage>(b0 | b1 << 8 | b2 << 16 | b3 << 24);
+}
+
+Messages WrittenMessages() {
+  Messages messages;
+  for (const PmEvent& event : fake_midi::Written()) messages.push_back(event.message);
+  return messages;
+}
+
+class MidiThruTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    fake_midi::Reset();
+    sceneState.levels.fill(0);
+    OpenMidiPorts(&link);
+    CallLog().clear();
+  }
+
+  MidiLink link;
+};
+
+// What the double refuses, so that the tests below fail where the real
+// library would.
+TEST_F(MidiThruTest, TheLibraryRefusesShortMessagesAndANewStartInsideSystemExclusive) {
+  PmEvent start{Word(0xF0, 0x7D, 0x01, 0x02), 0};
+  PmEvent clock{0xFA, 0};
+  PmEvent note{Pm_Message(0x90, 60, 100), 0};
+  PmEvent data{Word(0x03, 0x04, 0x05, 0x06), 0};
+  PmEvent end{kEnd, 0};
+  EXPECT_EQ(Pm_Write(link.midiOut, &start, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &clock, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &note, 1), pmBadData);
+  EXPECT_EQ(Pm_Write(link.midiOut, &start, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &start, 1), pmBadData);
+  EXPECT_EQ(Pm_Write(link.midiOut, &start, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &end, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &note, 1), pmNoError);
+  EXPECT_EQ(Pm_Write(link.midiOut, &data, 1), pmBadData);
+}
+
+TEST_F(MidiThruTest, TheLibraryDropsTheStatusMessageThatCutsSystemExclusiveOff) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  fake_midi::Play(Pm_Message(0x90, 60, 100));
+  fake_midi::Play(Pm_Message(0x90, 61, 90));
+  PmEvent event;
+  Messages read;
+  while (Pm_Read(link.midiIn, &event, 1) == 1) read.push_back(event.message);
+  EXPECT_EQ(read, (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, 0x04, 0x05, 0x06),
+                            Pm_Message(0x90, 61, 90)}));
+}
+
+TEST_F(MidiThruTest, ANoteOnAfterACutOffMessageGoesOutAfterAnAddedEnd) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  fake_midi::Play(Pm_Message(0x90, 60, 100));  // cuts it off, and is lost
+  fake_midi::Play(Pm_Message(0x90, 61, 90));
+  PumpMidi(&link);
+  EXPECT_EQ(WrittenMessages(), (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, 0x04, 0x05, 0x06),
+                                         kEnd, Pm_Message(0x90, 61, 90)}));
+  EXPECT_FALSE(fake_midi::OutputInSysex());
+  EXPECT_EQ(sceneState.levels[12], 0);
+  EXPECT_EQ(sceneState.levels[13], 90);
+}
+
+TEST_F(MidiThruTest, AMessageCutOffWhileThePiecesArePumpedIsEndedAtTheNextStatus) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02});
+  PumpMidi(&link);
+  fake_midi::PlaySysex({0x03, 0x04, 0x05, 0x06});
+  PumpMidi(&link);
+  fake_midi::Play(Pm_Message(0xC0, 5, 0));  // a program change cuts it off
+  fake_midi::Play(Pm_Message(0xC0, 6, 0));
+  PumpMidi(&link);
+  EXPECT_EQ(WrittenMessages(), (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, 0x04, 0x05, 0x06),
+                                         kEnd, Pm_Message(0xC0, 6, 0)}));
+}
+
+TEST_F(MidiThruTest, ANewStartEndsTheMessageItCutsOff) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  fake_midi::PlaySysex({0xF0, 0x7E, 0x01, kEnd});
+  PumpMidi(&link);
+  EXPECT_EQ(WrittenMessages(), (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, 0x04, 0x05, 0x06),
+                                         kEnd, Word(0xF0, 0x7E, 0x01, kEnd)}));
+  EXPECT_FALSE(fake_midi::OutputInSysex());
+}
+
+TEST_F(MidiThruTest, RealTimeInsideSystemExclusivePassesWithNothingAdded) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02});
+  fake_midi::Play(0xFA);  // the library packs it into the message
+  fake_midi::PlaySysex({0x03, 0x04, 0x05, 0x06, 0x07});
+  fake_midi::Play(0xFC);
+  fake_midi::PlaySysex({0x08, kEnd});
+  fake_midi::Play(0xFB);  // after the end: a message of its own
+  PumpMidi(&link);
+  EXPECT_EQ(WrittenMessages(), (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0xFA, 0x03, 0x04, 0x05),
+                                         Word(0x06, 0x07, 0xFC, 0x08), kEnd, 0xFB}));
+  EXPECT_FALSE(fake_midi::OutputInSysex());
+}
+
+TEST_F(MidiThruTest, TheNextMessageLosesNoBytesToTheTailOfACutOffOne) {
+  // Ten bytes leave two in the library's unfilled last event; it puts them in
+  // front of the next message's F0.
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x08});
+  fake_midi::Play(Pm_Message(0x90, 60, 100));
+  fake_midi::Play(Pm_Message(0x90, 61, 90));
+  fake_midi::PlaySysex({0xF0, 0x7E, 0x11, 0x12, 0x13, 0x14, 0x15, kEnd});
+  fake_midi::Play(Pm_Message(0x90, 62, 80));
+  PumpMidi(&link);
+  EXPECT_EQ(WrittenMessages(),
+            (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, 0x04, 0x05, 0x06), kEnd,
+                      Pm_Message(0x90, 61, 90), Word(0xF0, 0x7E, 0x11, 0x12),
+                      Word(0x13, 0x14, 0x15, kEnd), Pm_Message(0x90, 62, 80)}));
+  EXPECT_EQ(sceneState.levels[14], 80);
+}
+
+TEST_F(MidiThruTest, AMessageLeftOpenIsEndedBeforeTheStreamsClose) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  PumpMidi(&link);
+  CallLog().clear();
+  CloseMidiPorts(&link);
+  EXPECT_EQ(WrittenMessages().back(), kEnd);
+  EXPECT_FALSE(fake_midi::OutputInSysex());
+  EXPECT_EQ(CallLog(), (std::vector<std::string>{"Pm_Write(out, 1)", "Pm_Close(in)",
+                                                 "Pm_Close(out)", "Pm_Terminate"}));
+}
+
+TEST_F(MidiThruTest, ACompleteMessageAddsNothingAtClose) {
+  fake_midi::PlaySysex({0xF0, 0x7D, 0x01, 0x02, 0x03, kEnd});
+  PumpMidi(&link);
+  CloseMidiPorts(&link);
+  EXPECT_EQ(WrittenMessages(), (Messages{Word(0xF0, 0x7D, 0x01, 0x02), Word(0x03, kEnd, 0, 0)}));
+}
+
+}  // namespace
