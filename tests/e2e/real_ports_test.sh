@@ -2,7 +2,8 @@
 # The real program against a real ALSA sequencer port at PortMidi devices 0
 # and 1, judged by independent ALSA tools: what is played into the port's raw
 # side must come back out of it unchanged and in order, minus active sensing
-# and timing clock; the picture follows; Escape and the close button end the
+# and timing clock, with a system-exclusive message cut off by a status byte
+# closed; the picture follows; Escape and the close button end the
 # program and leave no connection behind; a flood past the 100-event input
 # queue ends it with the library's overflow text.
 #
@@ -102,6 +103,14 @@ for name in channel common sysex_short sysex_long; do
   got=$(thru "$sent")
   [ "$got" = "$(normalise <<<"$sent")" ] || fail "$name: sent $sent, got $(tr '\n' ' ' <<<"$got")"
 done
+# A system-exclusive message cut off by a note-on: the library drops the
+# note-on, but what follows it comes out, after the message is closed.
+sysex_cut="F0 7D $(for i in $(seq 0 297); do printf '%02X ' $((i % 128)); done)"
+got=$(thru "$sysex_cut 90 3C 64 B0 07 40 90 3E 50")
+process_running "$app" || fail "cut-off system exclusive: the program ended: $(cat "$WORK/stdout")"
+[ "$(tail -n 2 <<<"$got")" = $'B00740\n903E50' ] &&
+  grep -qE '^F07D[0-9A-F]*F7$' <<<"$got" ||
+  fail "cut-off system exclusive: got $(tr '\n' ' ' <<<"$got")"
 got=$(thru "90 30 7F FE F8 F8 80 30 00 FE F8 FA")
 [ "$got" = $'90307F\n803000\nFA' ] || fail "active sensing or clock passed: $(tr '\n' ' ' <<<"$got")"
 
