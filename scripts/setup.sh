@@ -11,10 +11,13 @@ packages=(
   xvfb xauth x11-utils xfonts-base imagemagick
 )
 windows=false
-if [ "${1:-}" = "--windows" ]; then
-  windows=true
-  packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev)
-fi
+case "${1:-}" in
+  --windows)
+    windows=true
+    packages+=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 dpkg-dev patch)
+    ;;
+  --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
+esac
 
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
