@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
-# Installs the Debian packages orbwell-midi needs to build, run and test.
-# Safe to run again: it installs only what is missing.
+# Installs the Debian packages orbwell-midi needs to build, run and test;
+# with --windows also what the Windows build needs, with --package what
+# building and judging the Debian package needs. Safe to run again: it
+# installs only what is missing, and asks for root only then.
 set -euo pipefail
 
 packages=(
@@ -19,12 +21,42 @@ case "${1:-}" in
   --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
 esac
 
-sudo=""
-[ "$(id -u)" -eq 0 ] || sudo="sudo"
-
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
 # The Windows build compiles PortMidi from Debian's source package, which
 # apt-get fetches only with a deb-src entry for the same mirror.
+needs_source=false
 if $windows && ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  needs_source=true
+fi
+[ ${#missing[@]} -eq 0 ] && ! $needs_source && exit 0
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+  if ! command -v sudo >/dev/null; then
+    echo "setup: installing packages needs root: run scripts/setup.sh as root, or install" \
+      "sudo and allow yourself to use it. Nothing was changed." >&2
+    exit 1
+  fi
+  sudo="sudo"
+fi
+
+# What apt-get says goes to a log; the user sees one line per step and, on
+# failure, the end of the log.
+log=$(mktemp "${TMPDIR:-/tmp}/orbwell-midi-setup.XXXXXX.log")
+step() {
+  echo "setup: $1"
+  shift
+  if ! "$@" >>"$log" 2>&1; then
+    echo "setup: failed; the last lines of $log:" >&2
+    tail -n 20 "$log" >&2
+    exit 1
+  fi
+}
+
+if $needs_source; then
   main=/etc/apt/sources.list.d/debian.sources
   if [ -f "$main" ]; then
     uri=$(awk '/^URIs:/ {print $2; exit}' "$main")
@@ -32,17 +64,14 @@ if $windows && ! grep -rqsE '^(Types:.*deb-src|deb-src )' /etc/apt/sources.list 
   else
     read -r uri suite < <(awk '/^deb / {print $2, $3; exit}' /etc/apt/sources.list)
   fi
-  printf 'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
-    "$uri" "$suite" | $sudo tee /etc/apt/sources.list.d/orbwell-deb-src.sources >/dev/null
-  $sudo apt-get update -qq
+  step "adding a deb-src entry for $suite, for Debian's portmidi source" $sudo tee \
+    /etc/apt/sources.list.d/orbwell-deb-src.sources < <(printf \
+    'Types: deb-src\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: /usr/share/keyrings/debian-archive-keyring.gpg\n' \
+    "$uri" "$suite")
 fi
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
-
-echo "Installing: ${missing[*]}"
-$sudo apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+step "updating the package lists" $sudo apt-get update
+if [ ${#missing[@]} -gt 0 ]; then
+  step "installing ${#missing[@]} packages: ${missing[*]} (the log: $log)" \
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
+fi
+rm -f "$log"

@@ -17,4 +17,9 @@ xvfb=$!
 read -r display <"$work/displayfd"
 export DISPLAY=":$display"
 
-ctest --preset default "$@"
+status=0
+ctest --preset default "$@" || status=$?
+# Each skipped test, with the reason it gave.
+awk '/^[0-9]+\/[0-9]+ Testing: / { name = $3 }
+     /^SKIP: / { sub(/^SKIP: /, ""); print "skipped " name ": " $0 }' build/Testing/Temporary/LastTest.log
+exit "$status"
