@@ -9,17 +9,7 @@ scripts/setup.sh
 cmake --preset sanitizers >/dev/null
 cmake --build --preset sanitizers -j "$(nproc)"
 
-work=$(mktemp -d)
-cleanup() {
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>"$work/xvfb.log" &
-xvfb=$!
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+source scripts/private-xvfb.sh
 
 # Mesa unloads its driver when the last context goes, and what the driver
 # still held would be reported as leaked from an unknown module. Loaded

@@ -5,17 +5,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/build.sh
 
-work=$(mktemp -d)
-cleanup() {
-  [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>"$work/xvfb.log" &
-xvfb=$!
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+source scripts/private-xvfb.sh
 
 status=0
 ctest --preset default "$@" || status=$?

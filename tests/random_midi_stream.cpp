@@ -114,7 +114,7 @@ class Player {
     } else {
       status = RealTime();
     }
-    PmMessage message = static_cast<PmMessage>(status);
+    auto message = static_cast<PmMessage>(status);
     for (int i = 1; i <= DataBytesAfter(status); ++i) {
       message |= static_cast<PmMessage>(DataByte()) << (8 * i);
     }
@@ -144,8 +144,8 @@ class Player {
         return;
       }
       // A piece of n bytes fills at most (n + 3) / 4 + 1 events.
-      const size_t most = static_cast<size_t>(4 * (room - 1) - 3);
-      size_t size = static_cast<size_t>(Uniform(1, 16));
+      const auto most = static_cast<size_t>(4 * (room - 1) - 3);
+      auto size = static_cast<size_t>(Uniform(1, 16));
       size = std::min({size, sysex_.size() - sent_, most});
       fake_midi::PlaySysex(std::vector<int>(sysex_.begin() + static_cast<long>(sent_),
                                             sysex_.begin() + static_cast<long>(sent_ + size)));
