@@ -14,7 +14,8 @@ start_program() {
   ORBWELL_FAKE_MIDI_LOG="$WORK/midi-log" "$program" </dev/null >/dev/null 2>"$WORK/stderr" &
   app=$!
   PIDS+=("$app")
-  wait_until 30 window_exists "$TITLE" || fail "no window"
+  wait_until 30 window_exists "$TITLE" ||
+    fail "no window after $round rounds; status: $(process_running "$app" && echo running || echo ended); standard error: $(cat "$WORK/stderr")"
   wait_until 30 output_has "$WORK/midi-log" "Pm_Poll(in)" || fail "the main loop did not start"
 }
 
