@@ -24,11 +24,8 @@ port=$(sed -n 's/^0: output VirMIDI \([0-9]*\)-\([0-9]*\) (ALSA).*/\1 \2/p' <<<"
 raw="/dev/snd/midiC${port% *}D${port#* }"
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkfifo "$work/displayfd"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>/dev/null &
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+source scripts/private-xvfb.sh
+trap 'kill $(jobs -p) 2>/dev/null || true; stop_private_xvfb; rm -rf "$work"' EXIT
 
 "$build/orbwell-midi" </dev/null >/dev/null 2>&1 &
 # The first frame can take a while where OpenGL runs in software.

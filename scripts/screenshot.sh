@@ -11,11 +11,9 @@ x11_send="$build/tests/x11_send"
 [ -x "$program" ] && [ -x "$x11_send" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
 
 work=$(mktemp -d)
-trap 'kill $(jobs -p) 2>/dev/null || true; rm -rf "$work"' EXIT
-mkfifo "$work/displayfd" "$work/midi-in"
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/displayfd" 2>/dev/null &
-read -r display <"$work/displayfd"
-export DISPLAY=":$display"
+source scripts/private-xvfb.sh
+trap 'kill $(jobs -p) 2>/dev/null || true; stop_private_xvfb; rm -rf "$work"' EXIT
+mkfifo "$work/midi-in"
 
 ORBWELL_FAKE_MIDI_INPUT="$work/midi-in" "$program" </dev/null >/dev/null 2>&1 &
 exec 5<>"$work/midi-in"

@@ -19,10 +19,13 @@ fail() {
 }
 
 # start_xvfb [Xvfb options]: a fresh X server on a free display; sets DISPLAY.
+# It never resets: a server that resets when its last client leaves drops the
+# connections that arrive meanwhile, and the tests start programs one after
+# another.
 start_xvfb() {
   rm -f "$WORK/displayfd"
   mkfifo "$WORK/displayfd"
-  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "$@" 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
   PIDS+=($!)
   local number
   read -r number <"$WORK/displayfd" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
