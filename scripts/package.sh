@@ -24,8 +24,11 @@ deb=$(ls build-package/orbwell-midi_*.deb)
 contents=$(mktemp -d)
 trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$deb" "$contents"
-desktop-file-validate "$contents"/usr/share/applications/*.desktop
-appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml >/dev/null
+# Warnings count as failures too: desktop-file-validate prints them but
+# exits 0, and --strict makes appstreamcli fail on anything above a hint.
+desktop=$(desktop-file-validate "$contents"/usr/share/applications/*.desktop 2>&1) || true
+[ -z "$desktop" ] || { echo "desktop-file-validate: $desktop" >&2; exit 1; }
+appstreamcli validate --no-net --strict "$contents"/usr/share/metainfo/*.metainfo.xml
 lintian --fail-on error "$deb"
 echo "built $deb"
 dpkg-deb -I "$deb" | sed -n '/Architecture:/,$p'
