@@ -51,6 +51,41 @@ client_size() {
   xwininfo -id "$(window_id "$1")" | awk '/Width:/ {w=$2} /Height:/ {h=$2} END {print w "x" h}'
 }
 
+# Message boxes titled ERROR, captured as pictures. A box may be drawn in
+# steps, and Wine may even replace its X window meanwhile, so a capture is of
+# the window that has the title now, and a reference only counts once it has
+# stopped changing.
+capture_box() { import -window "$(window_id ERROR)" "$1" 2>/dev/null; }
+
+# box_settled FILE: captures the box into FILE; true once it is as before.
+box_settled() {
+  capture_box "$1.new.png" || return 1
+  if [ -f "$1" ] && [ "$(compare -metric AE "$1" "$1.new.png" null: 2>&1)" = 0 ]; then
+    rm -f "$1.new.png"
+    return 0
+  fi
+  mv "$1.new.png" "$1"
+  sleep 0.2
+  return 1
+}
+# capture_reference_box X11_SEND COMMAND...: runs COMMAND, which shows a box
+# titled ERROR, captures it once drawn into $WORK/reference-box.png, then
+# presses OK and waits for COMMAND to end.
+capture_reference_box() {
+  local x11_send=$1
+  shift
+  "$@" >/dev/null 2>&1 &
+  local reference=$!
+  PIDS+=("$reference")
+  wait_until 60 window_exists ERROR || fail "the reference box did not appear"
+  wait_until 30 box_settled "$WORK/reference-box.png" || fail "the reference box kept changing"
+  "$x11_send" key Return ERROR
+  await_exit "$reference" 30
+}
+
+# box_matches FILE REFERENCE: captures the box into FILE; true if it is REFERENCE.
+box_matches() { capture_box "$1" && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+
 output_is() { [ "$(cat "$1")" = "$2" ]; }
 output_has() { grep -qF -- "$2" "$1"; }
 
