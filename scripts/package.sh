@@ -24,11 +24,13 @@ deb=$(ls build-package/orbwell-midi_*.deb)
 contents=$(mktemp -d)
 trap 'rm -rf "$contents"' EXIT
 dpkg-deb -x "$deb" "$contents"
-# Warnings count as failures too: desktop-file-validate prints them but
-# exits 0, and --strict makes appstreamcli fail on anything above a hint.
+# Warnings count as failures: desktop-file-validate prints them but exits 0.
+# appstreamcli fails on warnings by itself; its infos are shown, not failed,
+# since bookworm's AppStream does not know the <developer> element that
+# trixie's asks for.
 desktop=$(desktop-file-validate "$contents"/usr/share/applications/*.desktop 2>&1) || true
 [ -z "$desktop" ] || { echo "desktop-file-validate: $desktop" >&2; exit 1; }
-appstreamcli validate --no-net --strict "$contents"/usr/share/metainfo/*.metainfo.xml
+appstreamcli validate --no-net "$contents"/usr/share/metainfo/*.metainfo.xml
 lintian --fail-on error "$deb"
 echo "built $deb"
 dpkg-deb -I "$deb" | sed -n '/Architecture:/,$p'
