@@ -86,6 +86,14 @@ capture_reference_box() {
 # box_matches FILE REFERENCE: captures the box into FILE; true if it is REFERENCE.
 box_matches() { capture_box "$1" && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
 
+# expect_box_says SECONDS TEXT: the box shown now becomes the reference box,
+# which says TEXT, within SECONDS.
+expect_box_says() {
+  local box="$WORK/program-box.png" reference="$WORK/reference-box.png"
+  wait_until "$1" box_matches "$box" "$reference" ||
+    fail "the box differs from one saying \"$2\" in $(compare -metric AE "$box" "$reference" null: 2>&1) pixels"
+}
+
 output_is() { [ "$(cat "$1")" = "$2" ]; }
 output_has() { grep -qF -- "$2" "$1"; }
 
