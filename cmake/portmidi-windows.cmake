@@ -43,8 +43,6 @@ add_library(portmidi_windows STATIC
   ${PORTMIDI_SOURCE}/pm_win/pmwin.c
   ${PORTMIDI_SOURCE}/pm_win/pmwinmm.c
   ${PORTMIDI_SOURCE}/porttime/ptwinmm.c)
-target_include_directories(portmidi_windows PUBLIC
-  ${PORTMIDI_SOURCE}/pm_common ${PORTMIDI_SOURCE}/porttime)
 target_link_libraries(portmidi_windows PUBLIC winmm advapi32)
 # Not our code: built without our warnings, but with the errors of GCC 14 on
 # every compiler, so that what one Debian release accepts, all do. Its casts
@@ -54,4 +52,10 @@ target_compile_options(portmidi_windows PRIVATE
   -fno-strict-aliasing -Wno-int-to-pointer-cast -Wno-pointer-to-int-cast
   -Werror=incompatible-pointer-types -Werror=implicit-function-declaration
   -Werror=int-conversion -Werror=implicit-int)
-set(PORTMIDI_INCLUDE_DIR ${PORTMIDI_SOURCE}/pm_common ${PORTMIDI_SOURCE}/porttime)
+
+# The same two targets as on Linux (find-portmidi.cmake).
+add_library(portmidi_headers INTERFACE)
+target_include_directories(portmidi_headers SYSTEM INTERFACE
+  ${PORTMIDI_SOURCE}/pm_common ${PORTMIDI_SOURCE}/porttime)
+target_link_libraries(portmidi_windows PUBLIC portmidi_headers)
+add_library(portmidi_library ALIAS portmidi_windows)
