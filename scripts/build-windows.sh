@@ -4,6 +4,8 @@
 # Windows' own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/windows-host.sh
+require_portmidi_217
 scripts/setup.sh --windows
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)"

@@ -9,8 +9,9 @@ packages=(
   build-essential cmake pkg-config
   libportmidi-dev libgl-dev libglu1-mesa-dev libsdl2-dev
   googletest libgtest-dev
-  libx11-dev libxtst-dev libxdamage-dev
-  xvfb xauth x11-utils xfonts-base imagemagick
+  libx11-dev libxtst-dev libxdamage-dev libasound2-dev
+  xvfb xauth x11-utils xfonts-base imagemagick alsa-utils
+  sway xwayland grim wtype jq
 )
 windows=false
 case "${1:-}" in

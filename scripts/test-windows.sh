@@ -4,6 +4,9 @@
 # own.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source scripts/windows-host.sh
+require_portmidi_217
+require_wine
 scripts/build-windows.sh
 scripts/setup.sh  # Xvfb and ImageMagick for the tests
 # The test presses keys in the boxes with our own X tool, a Linux program.

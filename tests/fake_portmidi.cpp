@@ -8,6 +8,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -27,22 +29,26 @@ int inputTag;
 int outputTag;
 
 struct FakeLibrary {
+  std::vector<bool> devices{false, true};
   bool inputOpen = false;
   bool outputOpen = false;
   int capacity = 0;
   int filters = 0;
   bool overflowed = false;
-  // The input's system-exclusive message being received, and its bytes not
-  // yet filling a whole event.
+  // The input's system-exclusive message being received, and the bytes
+  // packed into its next event so far. Release 2 packs a short message found
+  // among system-exclusive bytes in the same word, towards shortLength bytes.
   bool inputSysex = false;
-  PmMessage sysexWord = 0;
-  int sysexWordBytes = 0;
+  PmMessage word = 0;
+  int wordBytes = 0;
+  int shortLength = 0;
   // The output holds a system-exclusive message still waiting for its F7.
   bool outputSysex = false;
   std::deque<PmEvent> queue;
   std::deque<PmEvent> arrivingOnOpen;
   std::vector<PmEvent> read;
   std::vector<PmEvent> written;
+  std::vector<int> wire;
   std::multimap<std::string, Failure> failures;
   std::string hostText;
   PmTimestamp now = 0;
@@ -88,7 +94,21 @@ bool Injected(const std::string& function, PmError* error) {
 constexpr int kSysex = 0xF0;
 constexpr int kEndOfSysex = 0xF7;
 
+bool IsStatus(int byte) { return (byte & 0x80) != 0; }
 bool IsRealTime(int status) { return (status & 0xF8) == 0xF8; }
+
+int ByteOf(PmMessage message, int index) {
+  return static_cast<int>((message >> (8 * index)) & 0xFF);
+}
+
+// Bytes of a short message, status byte included, as the ALSA back end
+// counts them; it sends none at all of F4, F5, F9 and FD.
+int MessageLength(int status) {
+  static constexpr int kChannel[] = {3, 3, 3, 3, 2, 2, 3};
+  static constexpr int kSystem[] = {0, 2, 3, 2, 0, 0, 1, 0, 1, 0, 1, 1, 1, 0, 1, 1};
+  if (!IsStatus(status)) return 0;
+  return status < kSysex ? kChannel[(status - 0x80) >> 4] : kSystem[status - kSysex];
+}
 
 bool RealTimeFiltered(int status) {
   return (status & 0xF0) == 0xF0 && (fake.filters & (1 << (status & 0xF))) != 0;
@@ -111,54 +131,56 @@ void Enqueue(const PmEvent& event) {
   fake.queue.push_back(event);
 }
 
-void FlushSysexWord(PmTimestamp timestamp) {
-  if (fake.sysexWordBytes == 0) return;
-  Enqueue(PmEvent{fake.sysexWord, timestamp});
-  fake.sysexWord = 0;
-  fake.sysexWordBytes = 0;
+// The library shifts each byte by eight bits per byte already in the word;
+// past the fourth byte the processor takes the shift modulo 32.
+void AddToWord(int byte) {
+  fake.word |= static_cast<PmMessage>(byte) << ((8 * fake.wordBytes++) & 31);
 }
 
-void AddSysexByte(int byte, PmTimestamp timestamp) {
-  fake.sysexWord |= static_cast<PmMessage>(byte) << (8 * fake.sysexWordBytes++);
-  if (fake.sysexWordBytes == 4) FlushSysexWord(timestamp);
+void FlushWord(PmTimestamp timestamp) {
+  if (fake.wordBytes == 0) return;
+  Enqueue(PmEvent{fake.word, timestamp});
+  fake.word = 0;
+  fake.wordBytes = 0;
 }
 
-// A short message from the device. As PortMidi 217 does: a real-time message
-// during a system-exclusive message becomes one of its bytes; any other status
-// ends the system-exclusive message and is itself dropped.
+// A short message from the device (pm_read_short, the same in both
+// releases): a real-time message during a system-exclusive message becomes
+// one of its bytes; any other status ends the system-exclusive message and
+// is itself dropped.
 void ReadShort(const PmEvent& event) {
   const int status = Pm_MessageStatus(event.message);
   if (StatusFiltered(status)) return;
-  if (!fake.inputSysex) {
+  if (!fake.inputSysex || !IsStatus(status)) {
     Enqueue(event);
   } else if (IsRealTime(status)) {
-    AddSysexByte(status, event.timestamp);
+    AddToWord(status);
+    if (fake.wordBytes == 4) FlushWord(event.timestamp);
   } else {
     fake.inputSysex = false;
   }
 }
 
-// A run of system-exclusive bytes from the device, packed four to an event
-// as PortMidi 217 packs them. Bytes left over in the last, unfilled event
-// stay there: when a status byte cuts the message off they are put in front
-// of the next system-exclusive message.
-void ReadBytes(const std::vector<int>& bytes, PmTimestamp timestamp) {
+// Release 217's pm_read_bytes. Outside a system-exclusive message it looks
+// for an F0 and takes any other status byte for a real-time message; inside
+// one every byte is packed, status bytes too, four to an event, and the
+// first F7 ends the run. The word is not emptied when a message is cut off,
+// so what is left of it goes in front of the next message's F0.
+void ReadBytes217(const std::vector<int>& bytes, PmTimestamp timestamp) {
   size_t i = 0;
-  if (!fake.inputSysex) {
-    while (i < bytes.size() && !fake.inputSysex) {
-      const int byte = bytes[i];
-      if (byte == kSysex && !RealTimeFiltered(byte)) {
-        fake.inputSysex = true;
-        break;
-      }
-      ++i;
-      if (byte == kEndOfSysex) return;
-      if ((byte & 0x80) != 0) ReadShort(PmEvent{static_cast<PmMessage>(byte), timestamp});
+  while (!fake.inputSysex && i < bytes.size()) {
+    const int byte = bytes[i];
+    if (byte == kSysex && !RealTimeFiltered(byte)) {
+      fake.inputSysex = true;
+      break;
     }
+    ++i;
+    if (byte == kEndOfSysex) return;
+    if (IsStatus(byte)) ReadShort(PmEvent{static_cast<PmMessage>(byte), timestamp});
   }
   while (i < bytes.size() && fake.inputSysex) {
     const bool wholeDataWord =
-        fake.sysexWordBytes == 0 && i + 4 <= bytes.size() &&
+        fake.wordBytes == 0 && i + 4 <= bytes.size() &&
         ((bytes[i] | bytes[i + 1] | bytes[i + 2] | bytes[i + 3]) & 0x80) == 0;
     if (wholeDataWord) {
       Enqueue(PmEvent{static_cast<PmMessage>(bytes[i] | bytes[i + 1] << 8 | bytes[i + 2] << 16 |
@@ -169,13 +191,57 @@ void ReadBytes(const std::vector<int>& bytes, PmTimestamp timestamp) {
     }
     const int byte = bytes[i++];
     if (IsRealTime(byte) && RealTimeFiltered(byte)) continue;
+    AddToWord(byte);
     if (byte == kEndOfSysex) {
-      AddSysexByte(byte, timestamp);
       fake.inputSysex = false;
-      FlushSysexWord(timestamp);
+      FlushWord(timestamp);
       return;
     }
-    AddSysexByte(byte, timestamp);
+    if (fake.wordBytes == 4) FlushWord(timestamp);
+  }
+}
+
+// Release 2's pm_read_bytes: every byte by itself. An F0 starts a word
+// afresh; any other status byte but F7 and real time ends a system-exclusive
+// message and starts a short message, delivered once its bytes are in. The
+// count of a delivered short message is not reset, and there is never a
+// running status, so data bytes after it come to nothing.
+void ReadBytes2(const std::vector<int>& bytes, PmTimestamp timestamp) {
+  for (const int byte : bytes) {
+    if (IsRealTime(byte)) {
+      ReadShort(PmEvent{static_cast<PmMessage>(byte), timestamp});
+    } else if (IsStatus(byte) && byte != kEndOfSysex) {
+      fake.word = static_cast<PmMessage>(byte);
+      fake.wordBytes = 1;
+      fake.inputSysex = byte == kSysex;
+      if (!fake.inputSysex) {
+        fake.shortLength = MessageLength(byte);
+        if (fake.shortLength == 1) {
+          ReadShort(PmEvent{static_cast<PmMessage>(byte), timestamp});
+          fake.wordBytes = 0;
+        }
+      }
+    } else if (fake.inputSysex) {
+      AddToWord(byte);
+      if (fake.wordBytes == 4 || byte == kEndOfSysex) {
+        const PmEvent event{fake.word, timestamp};
+        fake.inputSysex = byte != kEndOfSysex;
+        Enqueue(event);
+        fake.word = 0;
+        fake.wordBytes = 0;
+      }
+    } else if (fake.wordBytes != 0) {
+      AddToWord(byte);
+      if (fake.wordBytes == fake.shortLength) ReadShort(PmEvent{fake.word, timestamp});
+    }
+  }
+}
+
+void ReadBytes(const std::vector<int>& bytes, PmTimestamp timestamp) {
+  if (fake_midi::kRelease2) {
+    ReadBytes2(bytes, timestamp);
+  } else {
+    ReadBytes217(bytes, timestamp);
   }
 }
 
@@ -183,23 +249,27 @@ void ReadBytes(const std::vector<int>& bytes, PmTimestamp timestamp) {
 // of a system-exclusive message (ending at its F7).
 void Arrive(const PmEvent& event) {
   const int first = Pm_MessageStatus(event.message);
-  if (first != kSysex && first != kEndOfSysex && (first & 0x80) != 0) {
+  if (first != kSysex && first != kEndOfSysex && IsStatus(first)) {
     ReadShort(event);
     return;
   }
   std::vector<int> bytes;
-  for (int shift = 0; shift < 32; shift += 8) {
-    bytes.push_back(static_cast<int>((event.message >> shift) & 0xFF));
+  for (int i = 0; i < 4; ++i) {
+    bytes.push_back(ByteOf(event.message, i));
     if (bytes.back() == kEndOfSysex) break;
   }
   ReadBytes(bytes, event.timestamp);
 }
 
-// Pm_Write's checks, as PortMidi 217 makes them: inside a system-exclusive
-// message only its bytes, an F7 and real-time messages may come; outside
-// one, every event must start with a status byte.
-PmError CheckWrite(PmMessage message) {
-  const int first = Pm_MessageStatus(message);
+void Send(int byte) { fake.wire.push_back(byte); }
+
+void SendShort(PmMessage message) {
+  for (int i = 0; i < MessageLength(ByteOf(message, 0)); ++i) Send(ByteOf(message, i));
+}
+
+// One event through Pm_Write's state machine, as in both releases' source.
+PmError WriteEvent(PmMessage message) {
+  const int first = ByteOf(message, 0);
   int start = 0;
   if (first == kSysex) {
     if (fake.outputSysex) {
@@ -207,17 +277,24 @@ PmError CheckWrite(PmMessage message) {
       return pmBadData;
     }
     fake.outputSysex = true;
-    start = 8;
-  } else if ((first & 0x80) != 0 && first != kEndOfSysex) {
-    if (!fake.outputSysex) return pmNoError;
+    Send(kSysex);
+    start = 1;
+  } else if (IsStatus(first) && first != kEndOfSysex) {
+    if (!fake.outputSysex) {
+      SendShort(message);
+      return pmNoError;
+    }
     if (!IsRealTime(first)) {
       fake.outputSysex = false;
       return pmBadData;
     }
+    // Sent on its own, then on through the byte loop below.
+    SendShort(message);
   }
   if (!fake.outputSysex) return pmBadData;
-  for (int shift = start; shift < 32; shift += 8) {
-    if (((message >> shift) & 0xFF) == kEndOfSysex) {
+  for (int i = start; i < 4; ++i) {
+    Send(ByteOf(message, i));
+    if (ByteOf(message, i) == kEndOfSysex) {
       fake.outputSysex = false;
       break;
     }
@@ -244,12 +321,54 @@ void PullFeed() {
   }
 }
 
+// The pace benchmark: with ORBWELL_FAKE_MIDI_PUMPS naming a file, each
+// second the double appends how many times the program pumped MIDI (once a
+// frame) and the longest gap between two pumps. A pump ends with the read
+// that finds the queue empty.
+struct PumpStats {
+  FILE* file = nullptr;
+  std::chrono::steady_clock::time_point start;
+  std::chrono::steady_clock::time_point secondStart;
+  std::chrono::steady_clock::time_point lastPump;
+  int pumps = 0;
+  double longestGapMs = 0;
+};
+
+PumpStats pumpStats;
+
+void CountPump() {
+  const auto now = std::chrono::steady_clock::now();
+  if (pumpStats.file == nullptr) {
+    const char* path = std::getenv("ORBWELL_FAKE_MIDI_PUMPS");
+    if (path == nullptr || (pumpStats.file = std::fopen(path, "w")) == nullptr) return;
+    pumpStats.start = pumpStats.secondStart = pumpStats.lastPump = now;
+  }
+  const std::chrono::duration<double, std::milli> gap = now - pumpStats.lastPump;
+  pumpStats.longestGapMs = std::max(pumpStats.longestGapMs, gap.count());
+  pumpStats.lastPump = now;
+  ++pumpStats.pumps;
+  if (now - pumpStats.secondStart >= std::chrono::seconds(1)) {
+    const std::chrono::duration<double> at = now - pumpStats.start;
+    const std::chrono::duration<double> span = now - pumpStats.secondStart;
+    std::fprintf(pumpStats.file, "%.1f s: %.1f pumps per second, longest gap %.1f ms\n", at.count(),
+                 pumpStats.pumps / span.count(), pumpStats.longestGapMs);
+    std::fflush(pumpStats.file);
+    pumpStats.secondStart = now;
+    pumpStats.pumps = 0;
+    pumpStats.longestGapMs = 0;
+  }
+}
+
 std::string ContextNote() {
   return glXGetCurrentContext() != nullptr ? " context=current" : " context=none";
 }
 
 std::string ClockOf(PmTimeProcPtr timeProc, void* timeInfo) {
   return timeProc == nullptr ? "null" : std::to_string(timeProc(timeInfo));
+}
+
+bool InTable(PmDeviceID device) {
+  return device >= 0 && device < static_cast<PmDeviceID>(fake.devices.size());
 }
 
 }  // namespace
@@ -260,6 +379,8 @@ void Reset() {
   fake = FakeLibrary{};
   CallLog().clear();
 }
+
+void SetDevices(const std::vector<bool>& isInput) { fake.devices = isInput; }
 
 void PlaySysex(const std::vector<int>& bytes, PmTimestamp timestamp) {
   if (fake.inputOpen) ReadBytes(bytes, timestamp);
@@ -283,10 +404,12 @@ void FailCall(const std::string& function, PmError error, int nth, const std::st
 void SetClock(PmTimestamp now) { fake.now = now; }
 void OnWrite(std::function<void(const PmEvent&)> observer) { fake.onWrite = std::move(observer); }
 const std::vector<PmEvent>& Written() { return fake.written; }
+const std::vector<int>& Wire() { return fake.wire; }
 const std::vector<PmEvent>& Read() { return fake.read; }
 void ForgetReadAndWritten() {
   fake.read.clear();
   fake.written.clear();
+  fake.wire.clear();
 }
 int Pending() { return static_cast<int>(fake.queue.size()); }
 PortMidiStream* InputStream() { return &inputTag; }
@@ -305,6 +428,11 @@ PmError Pm_Terminate() {
   return pmNoError;
 }
 
+int Pm_CountDevices() {
+  Log("Pm_CountDevices");
+  return static_cast<int>(fake.devices.size());
+}
+
 PtError Pt_Start(int resolution, PtCallback* callback, void* /*userData*/) {
   Log("Pt_Start(" + std::to_string(resolution) + (callback == nullptr ? ", null)" : ", callback)"));
   return ptNoError;
@@ -319,7 +447,9 @@ PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID device, void* driverIn
       (timeInfo ? "info" : "null") + ", " + std::to_string(latency) + ")");
   PmError error;
   if (Injected("Pm_OpenOutput", &error)) return error;
-  if (device != 0) return pmInvalidDeviceId;
+  if (!InTable(device) || fake.devices[static_cast<size_t>(device)] || fake.outputOpen) {
+    return pmInvalidDeviceId;
+  }
   fake.outputOpen = true;
   *stream = &outputTag;
   return pmNoError;
@@ -332,7 +462,17 @@ PmError Pm_OpenInput(PortMidiStream** stream, PmDeviceID device, void* driverInf
       (timeInfo ? "info" : "null") + ")");
   PmError error;
   if (Injected("Pm_OpenInput", &error)) return error;
-  if (device != 1) return pmInvalidDeviceId;
+  if (!InTable(device)) {
+    if (fake_midi::kRelease2) {
+      std::fprintf(stderr,
+                   "PortMidi 2 double: Pm_OpenInput(%d) reads past the end of its %zu-device "
+                   "table\n",
+                   device, fake.devices.size());
+      std::abort();
+    }
+    return pmInvalidDeviceId;
+  }
+  if (!fake.devices[static_cast<size_t>(device)] || fake.inputOpen) return pmInvalidDeviceId;
   fake.inputOpen = true;
   fake.capacity = bufferSize;
   *stream = &inputTag;
@@ -376,6 +516,7 @@ int Pm_Read(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
     fake.read.push_back(buffer[count]);
     fake.queue.pop_front();
   }
+  if (count == 0 && feed >= 0) CountPump();
   return count;
 }
 
@@ -384,7 +525,7 @@ PmError Pm_Write(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   PmError error;
   if (Injected("Pm_Write", &error)) return error;
   for (int i = 0; i < length; ++i) {
-    if (const PmError check = CheckWrite(buffer[i].message); check != pmNoError) return check;
+    if (const PmError result = WriteEvent(buffer[i].message); result != pmNoError) return result;
     if (fake.onWrite) fake.onWrite(buffer[i]);
     fake.written.push_back(buffer[i]);
   }
@@ -398,13 +539,32 @@ PmError Pm_Close(PortMidiStream* stream) {
   return pmNoError;
 }
 
+// Release 217 quotes its texts, release 2 does not.
+#ifdef PM_DEVICEINFO_VERS
+#define ORBWELL_ERROR_TEXT(text) "PortMidi: " text
+#else
+#define ORBWELL_ERROR_TEXT(text) "PortMidi: `" text "'"
+#endif
+
 const char* Pm_GetErrorText(PmError error) {
   switch (error) {
-    case pmInvalidDeviceId: return "PortMidi: `Invalid device ID'";
-    case pmBufferOverflow: return "PortMidi: `Buffer overflow'";
-    case pmBadData: return "PortMidi: `Invalid MIDI message Data'";
-    case pmBadPtr: return "PortMidi: `Bad pointer'";
-    default: return "PortMidi: `Illegal error number'";
+    case pmNoError: return "";
+    case pmHostError: return ORBWELL_ERROR_TEXT("Host error");
+    case pmInvalidDeviceId: return ORBWELL_ERROR_TEXT("Invalid device ID");
+    case pmInsufficientMemory: return ORBWELL_ERROR_TEXT("Insufficient memory");
+    case pmBufferTooSmall: return ORBWELL_ERROR_TEXT("Buffer too small");
+    case pmBadPtr: return ORBWELL_ERROR_TEXT("Bad pointer");
+    case pmInternalError: return ORBWELL_ERROR_TEXT("Internal PortMidi Error");
+    case pmBufferOverflow: return ORBWELL_ERROR_TEXT("Buffer overflow");
+    case pmBadData: return ORBWELL_ERROR_TEXT("Invalid MIDI message Data");
+    case pmBufferMaxSize: return ORBWELL_ERROR_TEXT("Buffer cannot be made larger");
+#ifdef PM_DEVICEINFO_VERS
+    case pmNotImplemented: return ORBWELL_ERROR_TEXT("Function is not implemented");
+    case pmInterfaceNotSupported: return ORBWELL_ERROR_TEXT("Interface not supported");
+    case pmNameConflict: return ORBWELL_ERROR_TEXT("Cannot create virtual device: name is taken");
+    case pmDeviceRemoved: return ORBWELL_ERROR_TEXT("Output attempted after (USB) device removed");
+#endif
+    default: return ORBWELL_ERROR_TEXT("Illegal error number");
   }
 }
 

@@ -18,6 +18,12 @@ namespace {
 using Log = std::vector<std::string>;
 constexpr char kPrompt[] = "type ENTER...";
 
+// What the user sees when the library fails with error: the library's own
+// text, as the release the build uses words it.
+std::string FailureText(PmError error) {
+  return std::string("PortMidi call failed...\n  ") + Pm_GetErrorText(error) + "\ntype ENTER...";
+}
+
 PmMessage NoteOn(int note, int velocity, int channel = 0) {
   return Pm_Message(0x90 | channel, note, velocity);
 }
@@ -47,10 +53,10 @@ void PrintCallsAtExit() {
 
 TEST_F(MidiLinkTest, OpensOutputThenInputWithTheFixedSettings) {
   OpenMidiPorts(&link);
-  EXPECT_EQ(
-      CallLog(),
-      (Log{"Pm_Initialize", "Pt_Start(1, null)", "Pm_OpenOutput(0, null, 0, clock=4321, null, 0)",
-           "Pm_OpenInput(1, null, 100, clock=4321, null)", "Pm_SetFilter(in)", "Pm_Poll(in)"}));
+  EXPECT_EQ(CallLog(), (Log{"Pm_Initialize", "Pt_Start(1, null)",
+                            "Pm_OpenOutput(0, null, 0, clock=4321, null, 0)", "Pm_CountDevices",
+                            "Pm_OpenInput(1, null, 100, clock=4321, null)", "Pm_SetFilter(in)",
+                            "Pm_Poll(in)"}));
   EXPECT_EQ(link.midiIn, fake_midi::InputStream());
   EXPECT_EQ(link.midiOut, fake_midi::OutputStream());
 }
@@ -152,8 +158,7 @@ TEST_F(MidiLinkTest, OneEventOverAHundredEndsTheProcessOnceTheHundredAreEchoed) 
       kPrompt, "\n");
   std::string echoed;
   for (int i = 1; i <= kMidiInputQueueSize; ++i) echoed += std::to_string(i) + " ";
-  EXPECT_EQ(run.output,
-            echoed + "PortMidi call failed...\n  PortMidi: `Buffer overflow'\ntype ENTER...");
+  EXPECT_EQ(run.output, echoed + FailureText(pmBufferOverflow));
   EXPECT_EQ(run.exitStatus, 255);
 }
 
@@ -172,10 +177,82 @@ TEST_F(MidiLinkTest, AFailingOutputEndsTheProcessBeforeTheInputIsTried) {
         OpenMidiPorts(&childLink);
       },
       kPrompt, "\n");
-  EXPECT_EQ(run.output,
-            "PortMidi call failed...\n  PortMidi: `Invalid device ID'\ntype ENTER..."
-            "Pm_Initialize\nPt_Start(1, null)\nPm_OpenOutput(0, null, 0, clock=4321, null, 0)\n");
+  EXPECT_EQ(run.output, FailureText(pmInvalidDeviceId) +
+                            "Pm_Initialize\nPt_Start(1, null)\nPm_OpenOutput(0, null, 0, "
+                            "clock=4321, null, 0)\n");
   EXPECT_EQ(run.exitStatus, 255);
+}
+
+// Device tables where input 1 cannot be opened: none at all, a lone output
+// (a synthesiser's input port, say), and two outputs. Release 2 of the
+// library would read past the end of the table for the lone output; the
+// program must not ask it to.
+class MidiDeviceTableTest : public ::testing::TestWithParam<std::vector<bool>> {};
+
+TEST_P(MidiDeviceTableTest, WithoutAnInputOneTheProcessEndsWithTheLibrarysText) {
+  const std::vector<bool> devices = GetParam();
+  const ChildRun run = RunInChild(
+      [devices] {
+        fake_midi::Reset();
+        fake_midi::SetDevices(devices);
+        MidiLink childLink;
+        OpenMidiPorts(&childLink);
+        std::printf("opened");
+      },
+      kPrompt, "\n");
+  EXPECT_EQ(run.output, FailureText(pmInvalidDeviceId));
+  EXPECT_EQ(run.exitStatus, 255);
+}
+
+std::string TableName(const ::testing::TestParamInfo<std::vector<bool>>& table) {
+  static constexpr const char* kNames[] = {"NoDevices", "OneOutput", "TwoOutputs"};
+  return kNames[table.index];
+}
+
+INSTANTIATE_TEST_SUITE_P(Tables, MidiDeviceTableTest,
+                         ::testing::Values(std::vector<bool>{}, std::vector<bool>{false},
+                                           std::vector<bool>{false, false}),
+                         TableName);
+
+TEST_F(MidiLinkTest, AnInputPastTheEndOfTheTableIsNeverOpened) {
+  const ChildRun run = RunInChild(
+      [] {
+        PrintCallsAtExit();
+        fake_midi::SetDevices({false});
+        MidiLink childLink;
+        OpenMidiPorts(&childLink);
+      },
+      kPrompt, "\n");
+  EXPECT_EQ(run.output, FailureText(pmInvalidDeviceId) +
+                            "Pm_Initialize\nPt_Start(1, null)\nPm_OpenOutput(0, null, 0, "
+                            "clock=4321, null, 0)\nPm_CountDevices\n");
+  EXPECT_EQ(run.exitStatus, 255);
+}
+
+// The double itself: release 2 reads its table at any number, so asking it
+// for one past the end must fail the test, as the real library would read
+// out of bounds; release 217 refuses the number.
+TEST(PortMidiDoubleTest, OpeningAnInputPastTheEndOfTheTableIsCaughtAsItsReleaseDoes) {
+  const ChildRun run = RunInChild(
+      [] {
+        fake_midi::Reset();
+        fake_midi::SetDevices({false});
+        PortMidiStream* stream = nullptr;
+        std::printf("%d", Pm_OpenInput(&stream, 1, nullptr, 100, nullptr, nullptr));
+      },
+      "", "");
+  if (fake_midi::kRelease2) {
+    EXPECT_EQ(run.exitStatus, -1) << "not aborted: " << run.output;
+  } else {
+    EXPECT_EQ(run.output, std::to_string(pmInvalidDeviceId));
+    EXPECT_EQ(run.exitStatus, 0);
+  }
+}
+
+TEST(PortMidiDoubleTest, ErrorTextsAreQuotedIn217Only) {
+  EXPECT_STREQ(Pm_GetErrorText(pmBadPtr),
+               fake_midi::kRelease2 ? "PortMidi: Bad pointer" : "PortMidi: `Bad pointer'");
+  EXPECT_STREQ(Pm_GetErrorText(pmNoError), "");
 }
 
 TEST_F(MidiLinkTest, AFailingEchoEndsTheProcessBeforeTheSceneChanges) {
@@ -189,8 +266,7 @@ TEST_F(MidiLinkTest, AFailingEchoEndsTheProcessBeforeTheSceneChanges) {
         PumpMidi(&childLink);
       },
       kPrompt, "\n");
-  EXPECT_EQ(run.output,
-            "PortMidi call failed...\n  PortMidi: `Bad pointer'\ntype ENTER...level 0\n");
+  EXPECT_EQ(run.output, FailureText(pmBadPtr) + "level 0\n");
   EXPECT_EQ(run.exitStatus, 255);
 }
 
@@ -227,7 +303,7 @@ TEST(MidiFailurePolicyTest, PassesResultsOfZeroAndMoreThrough) {
 TEST(MidiFailurePolicyTest, ReportsAnErrorPromptsAndWaitsForALineThenExitsWithMinusOne) {
   const ChildRun run =
       RunInChild([] { MidiFailurePolicy(pmInvalidDeviceId); }, kPrompt, "anything at all\n");
-  EXPECT_EQ(run.output, "PortMidi call failed...\n  PortMidi: `Invalid device ID'\ntype ENTER...");
+  EXPECT_EQ(run.output, FailureText(pmInvalidDeviceId));
   EXPECT_TRUE(run.waitedAtPrompt);
   EXPECT_EQ(run.exitStatus, 255);
 }
@@ -252,7 +328,7 @@ TEST(MidiFailurePolicyTest, ReportsAHostErrorWithItsTextAndClearsIt) {
 
 TEST(MidiFailurePolicyTest, EndsAtOnceWhenStandardInputIsClosed) {
   const ChildRun run = RunInChild([] { MidiFailurePolicy(pmBadPtr); }, "", "");
-  EXPECT_EQ(run.output, "PortMidi call failed...\n  PortMidi: `Bad pointer'\ntype ENTER...");
+  EXPECT_EQ(run.output, FailureText(pmBadPtr));
   EXPECT_EQ(run.exitStatus, 255);
 }
 

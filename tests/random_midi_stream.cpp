@@ -25,10 +25,10 @@ int DataBytesAfter(int status) {
   return status == 0xF1 || status == 0xF3 ? 1 : 0;
 }
 
-// The bytes a run of events puts on the wire, read the way the library's
-// output reads them: inside a system-exclusive message every byte of an event
-// up to an F7, outside one a short message's own length.
-struct WireBytes {
+// The bytes a run of events read from the library stands for, read the way
+// the library's output reads them: inside a system-exclusive message every
+// byte of an event up to an F7, outside one a short message's own length.
+struct EventBytes {
   bool inSysex = false;
   std::vector<int> bytes;
 
@@ -51,28 +51,82 @@ struct WireBytes {
   }
 };
 
+// A byte stream taken apart: the real-time bytes, each with the number of
+// other bytes before it, and the other bytes.
+struct RealTimeByte {
+  int byte;
+  size_t after;
+  int run;       // real-time bytes right before it, with no other byte between
+  bool inSysex;  // it came inside a system-exclusive message
+};
+
+// How many bytes later than read a real-time byte may be written. Inside a
+// system-exclusive message every event must start with a data byte (or the
+// F7), so a data byte goes ahead of each three real-time bytes in a row.
+size_t MostDelay(const RealTimeByte& realTime) {
+  return realTime.inSysex ? static_cast<size_t>(realTime.run / 3 + 1) : 0;
+}
+
+struct SplitStream {
+  std::vector<int> other;
+  std::vector<RealTimeByte> realTime;
+
+  void Add(int byte, bool inSysex) {
+    if (IsRealTime(byte)) {
+      const bool inRun = !realTime.empty() && realTime.back().after == other.size();
+      realTime.push_back(
+          RealTimeByte{byte, other.size(), inRun ? realTime.back().run + 1 : 0, inSysex});
+    } else {
+      other.push_back(byte);
+    }
+  }
+};
+
 // A byte stream made valid MIDI: a status byte other than real time ends a
 // system-exclusive message with F7, and data bytes that belong to no message
 // are left out.
 struct ValidStream {
   bool inSysex = false;
   int dataExpected = 0;
-  std::vector<int> bytes;
+  SplitStream bytes;
 
   void Add(int byte) {
     if (IsRealTime(byte)) {
-      bytes.push_back(byte);
+      bytes.Add(byte, inSysex);
     } else if (IsStatus(byte)) {
-      if (inSysex) bytes.push_back(kEndOfSysex);
+      End();
       inSysex = byte == kSysex;
       dataExpected = inSysex ? 0 : DataBytesAfter(byte);
-      if (byte != kEndOfSysex) bytes.push_back(byte);
+      if (byte != kEndOfSysex) bytes.Add(byte, inSysex);
     } else if (inSysex || dataExpected > 0) {
-      bytes.push_back(byte);
+      bytes.Add(byte, inSysex);
       if (!inSysex) --dataExpected;
     }
   }
+
+  void End() {
+    if (inSysex) bytes.Add(kEndOfSysex, true);
+    inSysex = false;
+  }
 };
+
+// The bytes from a few before index to a few after it, in hex.
+std::string Around(const std::vector<int>& bytes, size_t index) {
+  std::string text;
+  const size_t first = index < 8 ? 0 : index - 8;
+  for (size_t i = first; i < bytes.size() && i < index + 8; ++i) {
+    char hex[8];
+    std::snprintf(hex, sizeof hex, i == index ? " [%02X]" : " %02X", bytes[i]);
+    text += hex;
+  }
+  return text;
+}
+
+std::string Describe(const RealTimeByte& realTime) {
+  char text[64];
+  std::snprintf(text, sizeof text, "%02X after %zu bytes", realTime.byte, realTime.after);
+  return text;
+}
 
 class Player {
  public:
@@ -103,10 +157,11 @@ class Player {
   bool Chance(int percent) { return Uniform(1, 100) <= percent; }
   int DataByte() { return Uniform(0, 0x7F); }
 
-  PmMessage ShortMessage() {
+  // A short message; real-time messages only where allowed.
+  PmMessage ShortMessage(bool realTime) {
     static constexpr int kCommon[] = {0xF1, 0xF2, 0xF3, 0xF6};
     int status;
-    const int kind = Uniform(1, 100);
+    const int kind = Uniform(1, realTime ? 100 : 80);
     if (kind <= 70) {
       status = Uniform(0x80, 0xEF);
     } else if (kind <= 80) {
@@ -127,11 +182,29 @@ class Player {
     return kRealTime[Uniform(0, 5)];
   }
 
+  void AddData(int most) {
+    const int length = Uniform(0, most);
+    for (int i = 0; i < length; ++i) sysex_.push_back(DataByte());
+  }
+
+  // A system-exclusive message, complete or cut off. What cuts it off comes
+  // next, or in the same pieces: the next message's F0, or (for release 2,
+  // which ends the message there) a short message.
   void StartSysex() {
     sysex_.assign(1, kSysex);
-    const int length = Chance(20) ? Uniform(40, 300) : Uniform(0, 24);
-    for (int i = 0; i < length; ++i) sysex_.push_back(DataByte());
-    if (!Chance(30)) sysex_.push_back(kEndOfSysex);  // else cut off by what comes next
+    AddData(Chance(20) ? 300 : 24);
+    if (!Chance(30)) {
+      sysex_.push_back(kEndOfSysex);
+    } else if (fake_midi::kRelease2 && Chance(15)) {
+      const PmMessage cut = ShortMessage(false);
+      for (int i = 0; i <= DataBytesAfter(static_cast<int>(cut & 0xFF)); ++i) {
+        sysex_.push_back(static_cast<int>((cut >> (8 * i)) & 0xFF));
+      }
+    } else if (Chance(30)) {
+      sysex_.push_back(kSysex);
+      AddData(8);
+      if (Chance(50)) sysex_.push_back(kEndOfSysex);
+    }
     sent_ = 0;
   }
 
@@ -153,7 +226,7 @@ class Player {
     } else if (Chance(20)) {
       StartSysex();
     } else {
-      fake_midi::Play(ShortMessage());
+      fake_midi::Play(ShortMessage(true));
     }
   }
 
@@ -166,41 +239,56 @@ class Player {
   }
 
   std::string Check(bool closed) {
-    for (const PmEvent& event : fake_midi::Read()) {
-      read_.Add(event.message);
-    }
+    for (const PmEvent& event : fake_midi::Read()) read_.Add(event.message);
     for (; readBytesSeen_ < read_.bytes.size(); ++readBytesSeen_) {
       expected_.Add(read_.bytes[readBytesSeen_]);
     }
-    for (const PmEvent& event : fake_midi::Written()) written_.Add(event.message);
-    if (closed && expected_.inSysex) {
-      expected_.bytes.push_back(kEndOfSysex);
-      expected_.inSysex = false;
-    }
-    if (written_.bytes.size() > expected_.bytes.size()) return "more bytes written than read";
-    for (; bytesCompared_ < written_.bytes.size(); ++bytesCompared_) {
-      if (written_.bytes[bytesCompared_] != expected_.bytes[bytesCompared_]) {
-        return "written byte " + std::to_string(bytesCompared_) + " differs: wrote" +
-               Around(written_.bytes, bytesCompared_) + ", expected" +
-               Around(expected_.bytes, bytesCompared_);
-      }
-    }
-    // Only bytes being regrouped into events of four may wait for the next.
-    const size_t waiting = expected_.bytes.size() - written_.bytes.size();
-    if (waiting > (closed ? 0u : 3u)) return std::to_string(waiting) + " bytes were not written";
+    if (closed) expected_.End();
+    for (const int byte : fake_midi::Wire()) written_.Add(byte, false);
+    if (std::string failure = CheckOtherBytes(closed); !failure.empty()) return failure;
+    if (std::string failure = CheckRealTimeBytes(closed); !failure.empty()) return failure;
     return SceneInvariants();
   }
 
-  // The bytes from a few before index to a few after it, in hex.
-  static std::string Around(const std::vector<int>& bytes, size_t index) {
-    std::string text;
-    const size_t first = index < 8 ? 0 : index - 8;
-    for (size_t i = first; i < bytes.size() && i < index + 8; ++i) {
-      char hex[8];
-      std::snprintf(hex, sizeof hex, i == index ? " [%02X]" : " %02X", bytes[i]);
-      text += hex;
+  // Exactly the expected bytes, in order; only bytes being regrouped into
+  // events of four may wait for the next.
+  std::string CheckOtherBytes(bool closed) {
+    const std::vector<int>& wrote = written_.other;
+    const std::vector<int>& expected = expected_.bytes.other;
+    if (wrote.size() > expected.size()) return "more bytes written than read";
+    for (; bytesCompared_ < wrote.size(); ++bytesCompared_) {
+      if (wrote[bytesCompared_] != expected[bytesCompared_]) {
+        return "written byte " + std::to_string(bytesCompared_) + " differs: wrote" +
+               Around(wrote, bytesCompared_) + ", expected" + Around(expected, bytesCompared_);
+      }
     }
-    return text;
+    const size_t waiting = expected.size() - wrote.size();
+    if (waiting > (closed ? 0u : 3u)) return std::to_string(waiting) + " bytes were not written";
+    return "";
+  }
+
+  // The expected real-time bytes, once each and in order, each where it was
+  // or, inside a system-exclusive message, a little later (MostDelay).
+  std::string CheckRealTimeBytes(bool closed) {
+    const std::vector<RealTimeByte>& wrote = written_.realTime;
+    const std::vector<RealTimeByte>& expected = expected_.bytes.realTime;
+    if (wrote.size() > expected.size()) return "more real-time bytes written than read";
+    for (; realTimeCompared_ < wrote.size(); ++realTimeCompared_) {
+      const RealTimeByte& got = wrote[realTimeCompared_];
+      const RealTimeByte& want = expected[realTimeCompared_];
+      if (got.byte != want.byte || got.after < want.after ||
+          got.after > want.after + MostDelay(want)) {
+        return "real-time byte " + std::to_string(realTimeCompared_) + ": wrote " + Describe(got) +
+               ", expected " + Describe(want);
+      }
+    }
+    for (size_t i = wrote.size(); i < expected.size(); ++i) {
+      const RealTimeByte& want = expected[i];
+      if (closed || written_.other.size() > want.after + MostDelay(want)) {
+        return "real-time byte " + Describe(want) + " was not written";
+      }
+    }
+    return "";
   }
 
   static std::string SceneInvariants() {
@@ -228,11 +316,12 @@ class Player {
   std::mt19937 random_;
   std::vector<int> sysex_;
   size_t sent_ = 0;
-  WireBytes read_;
-  WireBytes written_;
+  EventBytes read_;
   ValidStream expected_;
+  SplitStream written_;
   size_t readBytesSeen_ = 0;
   size_t bytesCompared_ = 0;
+  size_t realTimeCompared_ = 0;
 };
 
 }  // namespace

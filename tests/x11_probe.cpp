@@ -46,6 +46,16 @@ Window Find(const std::string& title) {
 
 unsigned long WindowIdOf(const std::string& title) { return Find(title); }
 
+long PixelAt(const std::string& title, int x, int y) {
+  const Window window = Find(title);
+  if (window == 0) return -1;
+  XImage* image = XGetImage(Connection(), window, x, y, 1, 1, AllPlanes, ZPixmap);
+  if (image == nullptr) return -1;
+  const auto pixel = static_cast<long>(XGetPixel(image, 0, 0) & 0xFFFFFF);
+  XDestroyImage(image);
+  return pixel;
+}
+
 WindowFacts LookUpWindow(const std::string& title) {
   WindowFacts facts;
   const Window window = Find(title);

@@ -17,6 +17,10 @@ WindowFacts LookUpWindow(const std::string& title);
 // Its X window id; 0 when there is none.
 unsigned long WindowIdOf(const std::string& title);
 
+// The colour on screen at (x, y) of the window's client area, as 0xRRGGBB;
+// -1 when there is no such window.
+long PixelAt(const std::string& title, int x, int y);
+
 // Gives the window with this title the keyboard focus; false when there is
 // none. Returns once the server has done it.
 bool FocusWindow(const std::string& title);

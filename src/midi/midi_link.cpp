@@ -26,6 +26,13 @@ void OpenMidiPorts(MidiLink* link) {
   Pt_Start(kClockResolutionMs, nullptr, nullptr);
   MidiFailurePolicy(Pm_OpenOutput(&link->midiOut, kMidiOutputDevice, nullptr, kOutputBufferSize,
                                   MidiClock, nullptr, kOutputLatencyMs));
+  // Release 2 of the library looks the input up in its device table without
+  // checking the number first: past the end of the table it reads whatever
+  // lies there. The number is checked here, so the answer is the one release
+  // 217 gives.
+  if (kMidiInputDevice >= Pm_CountDevices()) {
+    MidiFailurePolicy(pmInvalidDeviceId);
+  }
   MidiFailurePolicy(Pm_OpenInput(&link->midiIn, kMidiInputDevice, nullptr, kMidiInputQueueSize,
                                  MidiClock, nullptr));
   MidiFailurePolicy(Pm_SetFilter(link->midiIn, PM_FILT_ACTIVE | PM_FILT_CLOCK));

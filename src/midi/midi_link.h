@@ -18,15 +18,19 @@ struct MidiLink {
   // The output holds a system-exclusive message still waiting for its F7.
   bool sysexOpen = false;
   // Its bytes are being written four to an event again, out of step with the
-  // input's events; those not yet written are held here.
+  // input's events; those not yet written are held here: fewer than four, or
+  // real-time bytes waiting for a data byte to go ahead of them (at most 12
+  // of those, and then one event more).
   bool sysexRealigned = false;
-  std::array<unsigned char, 8> sysexHeld{};
+  std::array<unsigned char, 16> sysexHeld{};
   int sysexHeldCount = 0;
 };
 
 // Initialises the library and its 1 ms clock, opens the output (latency 0:
 // each message leaves at once) then the input (100-event queue), filters out
-// active sensing and timing clock, and drops whatever arrived meanwhile.
+// active sensing and timing clock, and drops whatever arrived meanwhile. An
+// input device number the library does not have fails as pmInvalidDeviceId
+// before the library is asked to open it.
 void OpenMidiPorts(MidiLink* link);
 
 // Reads every event waiting now, one at a time; writes each to the output

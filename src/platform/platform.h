@@ -206,7 +206,9 @@ HWND CreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR windowName, DWORD s
                      void* param);
 // Sends WM_DESTROY, then removes the window. FALSE for an unknown window.
 BOOL DestroyWindow(HWND hWnd);
-// Shows the window (SW_SHOW); nonzero when it was visible before.
+// Shows the window (SW_SHOW); nonzero when it was visible before. When the
+// window's rendering context is current, the window is on screen on return,
+// cleared, on Wayland too.
 BOOL ShowWindow(HWND hWnd, int command);
 BOOL SetForegroundWindow(HWND hWnd);
 // Gives the window the keyboard focus; the window that had it, or null.
@@ -226,22 +228,24 @@ int ReleaseDC(HWND hWnd, HDC hDC);
 int ChoosePixelFormat(HDC hDC, const PIXELFORMATDESCRIPTOR* request);
 // FALSE for any format but the one on offer, or on a second call.
 BOOL SetPixelFormat(HDC hDC, int format, const PIXELFORMATDESCRIPTOR* request);
-// Presents the back buffer. FALSE for an unknown context.
+// Presents the back buffer, at most one frame a display refresh; it waits
+// no longer than that, seen or not. FALSE for an unknown context.
 BOOL SwapBuffers(HDC hDC);
 
 // A compatibility (fixed-function) context for a device context whose pixel
 // format is set; it is not made current. Null on failure.
 HGLRC wglCreateContext(HDC hDC);
 // Makes the context current on this thread, or with two nulls releases the
-// current one.
+// current one. Its buffer swaps then wait for the display (swap interval 1)
+// where the driver can.
 BOOL wglMakeCurrent(HDC hDC, HGLRC hRC);
 BOOL wglDeleteContext(HGLRC hRC);
 
 // ---- Messages ------------------------------------------------------------
 
-// Shows a modal box with the caption, the text, an OK button and the icon
-// in type; IDOK once it is closed. Where no box can be shown, writes
-// "caption: text" to standard error and returns 0.
+// Writes "caption: text" to standard error, then shows a modal box with the
+// caption, the text, an OK button and the icon in type; IDOK once it is
+// closed, 0 where no box could be shown.
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type);
 
 // Makes a later PeekMessageA return WM_QUIT with code in wParam, once the

@@ -1,9 +1,15 @@
 // Device contexts, the pixel format and OpenGL contexts on SDL2.
 #include "platform/sdl_platform.h"
 
+#include <thread>
+
 namespace {
 
+using Clock = std::chrono::steady_clock;
+
 constexpr int kOnlyFormat = 1;
+constexpr int kDefaultRefreshRate = 60;  // Hz, where the display does not say
+constexpr int kStalledSwapFrames = 3;    // a swap longer than this many frames has stalled
 constexpr BYTE kDepthBits = 16;
 constexpr DWORD kRequiredFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
 
@@ -17,6 +23,26 @@ bool FitsTheFormat(HWND hWnd, const PIXELFORMATDESCRIPTOR* request) {
          request->cColorBits <= SDL_BITSPERPIXEL(windowFormat) &&
          request->cDepthBits <= kDepthBits && request->cStencilBits == 0 &&
          request->cAccumBits == 0;
+}
+
+Clock::duration FramePeriodOf(HWND hWnd) {
+  SDL_DisplayMode mode{};
+  const int rate = SDL_GetWindowDisplayMode(hWnd->window, &mode) == 0 && mode.refresh_rate > 0
+                       ? mode.refresh_rate
+                       : kDefaultRefreshRate;
+  return std::chrono::duration_cast<Clock::duration>(std::chrono::seconds(1)) / rate;
+}
+
+// Sleeps until the window's next frame is due, one period after the last;
+// a frame that came late starts the count afresh rather than hurrying.
+void PaceFrame(HWND hWnd, Clock::duration period) {
+  hWnd->nextFrame += period;
+  const Clock::time_point now = Clock::now();
+  if (hWnd->nextFrame < now) {
+    hWnd->nextFrame = now;
+  } else {
+    std::this_thread::sleep_until(hWnd->nextFrame);
+  }
 }
 
 }  // namespace
@@ -46,7 +72,23 @@ BOOL SwapBuffers(HDC hDC) {
   if (hWnd == nullptr) {
     return FALSE;
   }
+  const Clock::time_point start = Clock::now();
   SDL_GL_SwapWindow(hWnd->window);
+  const Clock::duration period = FramePeriodOf(hWnd);
+  // A window the compositor does not show (on another workspace, say) gets
+  // no frame of the display, and a swap waiting for one waits for SDL's or
+  // the server's timeout instead: 50 ms or more. The program echoes MIDI
+  // between frames, so from then on the layer stops waiting and paces the
+  // frames itself. Finding out whether the window is seen again would cost
+  // another such wait, so it keeps doing so.
+  if (!hWnd->selfPaced && Clock::now() - start > kStalledSwapFrames * period) {
+    hWnd->selfPaced = true;
+    hWnd->nextFrame = Clock::now();
+    if (SDL_GL_GetCurrentWindow() == hWnd->window) SDL_GL_SetSwapInterval(0);
+  }
+  if (hWnd->selfPaced) {
+    PaceFrame(hWnd, period);
+  }
   return TRUE;
 }
 
@@ -68,7 +110,16 @@ BOOL wglMakeCurrent(HDC hDC, HGLRC hRC) {
     return SDL_GL_MakeCurrent(nullptr, nullptr) == 0 ? TRUE : FALSE;
   }
   HWND hWnd = OwnerOf(hDC);
-  return hWnd != nullptr && SDL_GL_MakeCurrent(hWnd->window, hRC->context) == 0 ? TRUE : FALSE;
+  if (hWnd == nullptr || SDL_GL_MakeCurrent(hWnd->window, hRC->context) != 0) {
+    return FALSE;
+  }
+  // One frame a display refresh on every stack, as Windows' drivers do by
+  // default: GLX under Mesa waits for the display unless told otherwise,
+  // EGL under SDL3 does not unless asked. A driver that will not wait leaves
+  // the pacing to the layer.
+  hWnd->selfPaced = SDL_GL_SetSwapInterval(1) != 0;
+  hWnd->nextFrame = Clock::now();
+  return TRUE;
 }
 
 BOOL wglDeleteContext(HGLRC hRC) {

@@ -60,13 +60,12 @@ Uint32 MessageBoxFlagsOf(UINT type) {
 }  // namespace
 
 int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
-  SDL_Window* parent = FindWindowRecord(owner) != nullptr ? owner->window : nullptr;
-  if (SDL_ShowSimpleMessageBox(MessageBoxFlagsOf(type), caption, text, parent) == 0) {
-    return IDOK;
-  }
-  // No failure may pass unseen, even without a display.
+  // No failure may pass unseen. SDL's answer cannot tell: it hands the box
+  // to zenity where that is installed and counts it as shown even when
+  // zenity found no display. So the text always goes to standard error too.
   std::fprintf(stderr, "%s: %s\n", caption, text);
-  return 0;
+  SDL_Window* parent = FindWindowRecord(owner) != nullptr ? owner->window : nullptr;
+  return SDL_ShowSimpleMessageBox(MessageBoxFlagsOf(type), caption, text, parent) == 0 ? IDOK : 0;
 }
 
 void PostQuitMessage(int code) {

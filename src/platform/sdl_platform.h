@@ -7,6 +7,8 @@
 #define SDL_MAIN_HANDLED
 #include <SDL.h>
 
+#include <chrono>
+
 struct HDC__ {
   HWND owner;
 };
@@ -17,6 +19,11 @@ struct HWND__ {
   HDC__ dc;         // CS_OWNDC: one device context for the window's life
   bool glCapable;   // false where the display offers no OpenGL visual
   int pixelFormat;  // 0 until SetPixelFormat
+  // Frames are presented without waiting for the display and paced by the
+  // layer instead, one a display refresh: where the driver refuses to wait,
+  // and once a wait has stalled (the window cannot be seen).
+  bool selfPaced;
+  std::chrono::steady_clock::time_point nextFrame;
 };
 
 struct HGLRC__ {

@@ -1,4 +1,5 @@
 // Module, window classes and windows on SDL2.
+#include "platform/opengl.h"
 #include "platform/sdl_platform.h"
 
 #include <algorithm>
@@ -144,7 +145,8 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWO
     StopVideoWhenUnused();
     return nullptr;
   }
-  auto* hWnd = new HWND__{window, entry->second.lpfnWndProc, HDC__{nullptr}, glCapable, 0};
+  auto* hWnd =
+      new HWND__{window, entry->second.lpfnWndProc, HDC__{nullptr}, glCapable, 0, false, {}};
   hWnd->dc.owner = hWnd;
   SDL_SetWindowData(window, "hWnd", hWnd);
   windows.push_back(hWnd);
@@ -176,6 +178,13 @@ BOOL ShowWindow(HWND hWnd, int /*command*/) {
   }
   const bool wasVisible = (SDL_GetWindowFlags(hWnd->window) & SDL_WINDOW_SHOWN) != 0;
   SDL_ShowWindow(hWnd->window);
+  // On Wayland a window appears with its first frame, not before: one cleared
+  // frame puts it on screen now, as on X11 and Windows, whatever the program
+  // does before it draws.
+  if (SDL_GL_GetCurrentWindow() == hWnd->window && SDL_GL_GetCurrentContext() != nullptr) {
+    glClear(GL_COLOR_BUFFER_BIT);
+    SDL_GL_SwapWindow(hWnd->window);
+  }
   return wasVisible ? TRUE : FALSE;
 }
 

@@ -18,11 +18,14 @@ fail() {
   exit 1
 }
 
-# start_xvfb [Xvfb options]: a fresh X server on a free display; sets DISPLAY.
+# start_xvfb [Xvfb options]: a fresh X server on a free display; sets DISPLAY,
+# and has SDL use it even on a Wayland desktop.
 # It never resets: a server that resets when its last client leaves drops the
 # connections that arrive meanwhile, and the tests start programs one after
 # another.
 start_xvfb() {
+  export SDL_VIDEODRIVER=x11
+  unset WAYLAND_DISPLAY
   rm -f "$WORK/displayfd"
   mkfifo "$WORK/displayfd"
   Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset "$@" 3>"$WORK/displayfd" 2>"$WORK/xvfb.log" &
@@ -57,10 +60,15 @@ client_size() {
 # stopped changing.
 capture_box() { import -window "$(window_id ERROR)" "$1" 2>/dev/null; }
 
+# same_picture A B: true when the two pictures are the same, pixel for pixel.
+# compare's exit status says so on every ImageMagick release; what it prints
+# differs ("0" up to 7.1.1, "0 (0)" from 7.1.2 on).
+same_picture() { compare -metric AE "$1" "$2" null: >/dev/null 2>&1; }
+
 # box_settled FILE: captures the box into FILE; true once it is as before.
 box_settled() {
   capture_box "$1.new.png" || return 1
-  if [ -f "$1" ] && [ "$(compare -metric AE "$1" "$1.new.png" null: 2>&1)" = 0 ]; then
+  if [ -f "$1" ] && same_picture "$1" "$1.new.png"; then
     rm -f "$1.new.png"
     return 0
   fi
@@ -84,7 +92,7 @@ capture_reference_box() {
 }
 
 # box_matches FILE REFERENCE: captures the box into FILE; true if it is REFERENCE.
-box_matches() { capture_box "$1" && [ "$(compare -metric AE "$1" "$2" null: 2>&1)" = 0 ]; }
+box_matches() { capture_box "$1" && same_picture "$1" "$2"; }
 
 # expect_box_says SECONDS TEXT: the box shown now becomes the reference box,
 # which says TEXT, within SECONDS.
@@ -92,6 +100,14 @@ expect_box_says() {
   local box="$WORK/program-box.png" reference="$WORK/reference-box.png"
   wait_until "$1" box_matches "$box" "$reference" ||
     fail "the box differs from one saying \"$2\" in $(compare -metric AE "$box" "$reference" null: 2>&1) pixels"
+}
+
+# midi_failure_text PM_ERROR_TEXT ERROR: what the program prints when the MIDI
+# library fails with ERROR, in the words of the library PM_ERROR_TEXT uses.
+midi_failure_text() {
+  local text
+  text=$("$1" "$2") || fail "no text for $2 from $1"
+  printf 'PortMidi call failed...\n  %s\ntype ENTER...' "$text"
 }
 
 output_is() { [ "$(cat "$1")" = "$2" ]; }

@@ -2,10 +2,12 @@
 # The real binary with the real MIDI library on a machine without MIDI
 # devices: the window comes up first, then the library's failure is reported
 # on standard output with the prompt; the window stays while the prompt waits
-# for a line, and the process then exits with status 255 (-1).
-# usage: midi_failure_test.sh PROGRAM
+# for a line, and the process then exits with status 255 (-1). The text is
+# the library's own, as PM_ERROR_TEXT (built against the same library) says.
+# usage: midi_failure_test.sh PROGRAM PM_ERROR_TEXT
 source "$(dirname "$0")/lib.sh"
 program=$1
+pm_error_text=$2
 
 start_xvfb
 mkfifo "$WORK/stdin"
@@ -14,7 +16,7 @@ exec 4<>"$WORK/stdin"  # held open: the prompt must wait for a line
 app=$!
 PIDS+=("$app")
 
-expected=$'PortMidi call failed...\n  PortMidi: `Invalid device ID\'\ntype ENTER...'
+expected=$(midi_failure_text "$pm_error_text" pmInvalidDeviceId)
 wait_until 20 output_is "$WORK/stdout" "$expected" ||
   fail "standard output was: $(cat "$WORK/stdout")"
 window_exists "$TITLE" || fail "the window was not up when the MIDI failure was reported"

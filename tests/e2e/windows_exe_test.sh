@@ -23,12 +23,16 @@ done
 
 # --- A private, quiet Wine -------------------------------------------------
 export WINEPREFIX="$WORK/wine" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-stop_wine() { timeout 30 wineserver -k 2>/dev/null || true; }
+# wineserver is on PATH up to Wine 8, and in Wine's own folder from Wine 10 on.
+wineserver=$(command -v wineserver ||
+  find /usr/lib /usr/libexec -name wineserver -type f -perm -u+x 2>/dev/null | head -n 1)
+[ -n "$wineserver" ] || fail "no wineserver in this Wine"
+stop_wine() { timeout 30 "$wineserver" -k 2>/dev/null || true; }
 trap 'stop_wine; cleanup' EXIT
 env -u DISPLAY timeout 300 wineboot -i >"$WORK/wineboot.log" 2>&1 || fail "no Wine prefix: $(cat "$WORK/wineboot.log")"
 # Without a window manager Wine would wait about 2 s at every window close.
 timeout 60 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
-timeout 60 wineserver -w
+timeout 60 "$wineserver" -w
 
 # --- The window, then the MIDI failure --------------------------------------
 start_xvfb
@@ -37,8 +41,9 @@ exec 4<>"$WORK/stdin"
 timeout 120 wine "$exe" <"$WORK/stdin" >"$WORK/stdout" 2>"$WORK/stderr" &
 app=$!
 PIDS+=("$app")
-expected=$'PortMidi call failed...\n  PortMidi: `Invalid device ID\'\ntype ENTER...'
 # Windows' C library ends lines with CR LF on standard output.
+windows_error_text() { timeout 60 wine "$build/pm_error_text.exe" "$1" | tr -d '\r'; }
+expected=$(midi_failure_text windows_error_text pmInvalidDeviceId)
 unix_output_is() { [ "$(tr -d '\r' <"$1")" = "$2" ]; }
 wait_until 60 unix_output_is "$WORK/stdout" "$expected" || fail "standard output was: $(cat "$WORK/stdout")"
 window_exists "$TITLE" || fail "no window \"$TITLE\""

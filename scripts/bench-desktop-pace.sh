@@ -1,0 +1,62 @@
+#!/usr/bin/env bash
+# Measures the pace on a Wayland desktop: frames per second and the longest
+# gap between two frames (MIDI thru waits for the next one), with the window
+# visible and with it on another workspace, through Xwayland (SDL's X11
+# driver) and as a native Wayland client, under a private headless sway at
+# 60 Hz. Two programs: the program itself, with the MIDI library's double
+# counting its pumps (one a frame), and our platform layer alone drawing
+# empty frames (tests/frame_pace), which shows the pace where drawing costs
+# nothing. Each line is the mean over SECONDS seconds, after two to settle,
+# and the longest gap in them.
+# usage: scripts/bench-desktop-pace.sh [SECONDS] [BUILD_DIR]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+seconds=${1:-8}
+build=${2:-build}
+for tool in tests/orbwell-midi-fake-midi tests/frame_pace; do
+  [ -x "$build/$tool" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
+done
+command -v jq >/dev/null || { echo "no jq (scripts/setup.sh installs it)" >&2; exit 1; }
+source tests/e2e/lib.sh
+source tests/e2e/sway.sh
+
+start_sway
+program=$(desktop_copy "$build/tests/orbwell-midi-fake-midi")
+layer=$(desktop_copy "$build/tests/frame_pace")
+x11_display=$(xwayland_display)
+
+# measure WHAT DRIVER PLACE: one run of the program or the layer, with SDL's
+# x11 or wayland driver, its window visible or unseen.
+measure() {
+  local log="$SWAY_HOME/pace-$1-$2-$3" driver_env
+  if [ "$2" = x11 ]; then
+    driver_env=(env -u WAYLAND_DISPLAY DISPLAY="$x11_display" SDL_VIDEODRIVER=x11)
+  else
+    driver_env=(env SDL_VIDEODRIVER=wayland)
+  fi
+  if [ "$1" = program ]; then
+    on_desktop "${driver_env[@]}" ORBWELL_FAKE_MIDI_INPUT=/dev/null ORBWELL_FAKE_MIDI_PUMPS="$log" \
+      "$program" </dev/null >/dev/null 2>"$WORK/stderr" &
+  else
+    on_desktop "${driver_env[@]}" "$layer" $((seconds + 3)) </dev/null >"$log" 2>"$WORK/stderr" &
+  fi
+  local app=$!
+  PIDS+=("$app")
+  wait_until 30 window_listed "$TITLE" || fail "$*: no window; $(tail -n 3 "$WORK/stderr")"
+  [ "$3" = visible ] || on_desktop swaymsg -q "[title=\"$TITLE\"] move to workspace 2"
+  sleep $((seconds + 2))
+  [ "$1" = layer ] || on_desktop swaymsg -q "[title=\"$TITLE\"] kill"
+  await_exit "$app" 30
+  [ "$STATUS" = 0 ] || fail "$*: exit status $STATUS"
+  awk -v what="$*" -v first=2 -v last=$((seconds + 2)) '
+    $1 + 0 > first && $1 + 0 <= last + 0.5 { rate += $3; n++; if ($9 > gap) gap = $9 }
+    END { printf "%-24s %7.1f frames per second, longest gap %6.1f ms\n", what, rate / n, gap }' "$log"
+}
+
+for what in program layer; do
+  for driver in x11 wayland; do
+    for place in visible unseen; do
+      measure "$what" "$driver" "$place"
+    done
+  done
+done
