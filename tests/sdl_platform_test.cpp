@@ -73,6 +73,17 @@ class SdlPlatformTest : public ::testing::Test {
     return hWnd;
   }
 
+  // A window with the program's pixel format, and a rendering context for it
+  // made current; null where any step failed.
+  HGLRC CreateCurrentContext(int width, int height) {
+    if (Create(width, height) == nullptr) return nullptr;
+    HDC hDC = GetDC(hWnd);
+    const PIXELFORMATDESCRIPTOR request = ProgramsRequest();
+    if (!SetPixelFormat(hDC, ChoosePixelFormat(hDC, &request), &request)) return nullptr;
+    HGLRC hRC = wglCreateContext(hDC);
+    return hRC != nullptr && wglMakeCurrent(hDC, hRC) ? hRC : nullptr;
+  }
+
   HWND hWnd = nullptr;
 };
 
@@ -168,12 +179,8 @@ TEST_F(SdlPlatformTest, TheContextIsDoubleBufferedRgbaWithDepthAndFixedFunction)
 // layer presents a cleared one when it shows a window whose context is
 // current, so the window is up whatever the program does next.
 TEST_F(SdlPlatformTest, ShowingAWindowWithItsContextCurrentPresentsAClearedFrame) {
-  ASSERT_NE(Create(64, 64), nullptr);
-  HDC hDC = GetDC(hWnd);
-  const PIXELFORMATDESCRIPTOR request = ProgramsRequest();
-  ASSERT_TRUE(SetPixelFormat(hDC, ChoosePixelFormat(hDC, &request), &request));
-  HGLRC hRC = wglCreateContext(hDC);
-  ASSERT_TRUE(wglMakeCurrent(hDC, hRC));
+  HGLRC hRC = CreateCurrentContext(64, 64);
+  ASSERT_NE(hRC, nullptr);
   glClearColor(1.0f, 0.0f, 0.0f, 1.0f);
   ShowWindow(hWnd, SW_SHOW);
   EXPECT_EQ(PixelAt(kTitle, 32, 32), 0xFF0000);
@@ -184,13 +191,8 @@ TEST_F(SdlPlatformTest, ShowingAWindowWithItsContextCurrentPresentsAClearedFrame
 // One frame a display refresh, as on Windows: the context's swaps wait for
 // the display where the driver can (swap interval 1).
 TEST_F(SdlPlatformTest, MakingAContextCurrentAsksForOneFrameADisplayRefresh) {
-  ASSERT_NE(Create(64, 64), nullptr);
-  HDC hDC = GetDC(hWnd);
-  const PIXELFORMATDESCRIPTOR request = ProgramsRequest();
-  ASSERT_TRUE(SetPixelFormat(hDC, ChoosePixelFormat(hDC, &request), &request));
-  HGLRC hRC = wglCreateContext(hDC);
-  SDL_GL_SetSwapInterval(0);
-  ASSERT_TRUE(wglMakeCurrent(hDC, hRC));
+  HGLRC hRC = CreateCurrentContext(64, 64);
+  ASSERT_NE(hRC, nullptr);
   const int interval = SDL_GL_GetSwapInterval();
   SDL_GL_SetSwapInterval(0);
   const bool driverWaits = SDL_GL_SetSwapInterval(1) == 0;

@@ -14,11 +14,6 @@ program=$1
 devices_tool=$2
 pm_error_text=$3
 
-skip() {
-  echo "SKIP: $*"
-  exit 77
-}
-
 command -v aseqdump >/dev/null || skip "no aseqdump (alsa-utils) to make the one port"
 [ -e /dev/snd/seq ] || skip "no ALSA sequencer on this machine"
 [ "$("$devices_tool")" = "no MIDI devices" ] || skip "the sequencer has ports of its own here"

@@ -17,11 +17,6 @@ x11_send=$3
 pm_error_text=$4
 seq_send=$5
 
-skip() {
-  echo "SKIP: $*"
-  exit 77
-}
-
 command -v amidi >/dev/null || skip "no amidi (alsa-utils) to play into the port"
 [ -e /dev/snd/seq ] || skip "no ALSA sequencer on this machine"
 devices=$("$devices_tool" 2>/dev/null) || skip "PortMidi devices 0 and 1 are no output and input here"

@@ -14,7 +14,7 @@
 source "$(dirname "$0")/lib.sh"
 source "$(dirname "$0")/sway.sh"
 command -v sway >/dev/null && command -v grim >/dev/null && command -v wtype >/dev/null &&
-  command -v jq >/dev/null || { echo "SKIP: no sway, grim, wtype or jq to run a Wayland desktop"; exit 77; }
+  command -v jq >/dev/null || skip "no sway, grim, wtype or jq to run a Wayland desktop"
 pm_error_text=$3
 
 start_sway
