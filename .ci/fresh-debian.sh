@@ -144,7 +144,8 @@ devices=$(in_clean runuser -u nobody -- sh -c 'orbwell-midi-devices 2>/dev/null;
 [ "$devices" = $'no MIDI devices\nstatus 1' ] || fail "orbwell-midi-devices: $devices"
 DEBIAN_FRONTEND=noninteractive in_clean apt-get install -y -q --no-install-recommends man-db \
   >>"$work/$suite-install.log" 2>&1
-in_clean man -P cat orbwell-midi 2>/dev/null | grep -q "orbwell-midi opens one" || fail "no manual page"
+page=$(in_clean man -P cat orbwell-midi 2>/dev/null || true)
+grep -q "orbwell-midi opens one" <<<"$page" || fail "no manual page"
 in_clean sh -c 'command -v "$(sed -n "s/^Exec=\([^ ]*\).*/\1/p" /usr/share/applications/orbwell-midi.desktop)"' \
   >/dev/null || fail "the desktop entry's Exec is not on PATH"
 pass "orbwell-midi-devices, the manual page and the menu entry"
