@@ -123,7 +123,7 @@ for needed in libgl1 libegl1 zenity; do
 done
 in_clean dpkg-query -W -f='${Package} ${Status}\n' 'libdecor-0-plugin-1-*' 2>/dev/null |
   grep -q "install ok installed" || fail "the package did not bring a title-bar plugin"
-pass "the package brought OpenGL for GLX and EGL, zenity and a title-bar plugin"
+pass "the package brought OpenGL for GLX and EGL, zenity and (through SDL) a title-bar plugin"
 
 # The program runs in the second system, on this machine's X server; the
 # failure text is the one its own MIDI library gives.

@@ -51,12 +51,11 @@ set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://orbwell-midi.org/)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # What SDL loads at run time, which dpkg-shlibdeps cannot see: OpenGL through
 # GLX on X11 (libgl1, which brings Mesa) and through EGL on Wayland (libegl1).
-# Recommended: zenity, the only way SDL has to show a failure box on Wayland,
-# and libdecor's title-bar plugin, without which a window on GNOME's Wayland
-# session has no title bar and no close button; Debian's libdecor only
-# recommends a plugin by a name no package has on every release.
+# Recommended: zenity, the only way SDL has to show a failure box on Wayland.
+# The title-bar plugin for GNOME's Wayland session comes with SDL already:
+# SDL needs libdecor, which recommends a plugin.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libgl1, libegl1")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity, libdecor-0-plugin-1-cairo | libdecor-0-plugin-1")
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "zenity")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_STRIP_FILES ON)
 include(CPack)
