@@ -228,8 +228,9 @@ int ReleaseDC(HWND hWnd, HDC hDC);
 int ChoosePixelFormat(HDC hDC, const PIXELFORMATDESCRIPTOR* request);
 // FALSE for any format but the one on offer, or on a second call.
 BOOL SetPixelFormat(HDC hDC, int format, const PIXELFORMATDESCRIPTOR* request);
-// Presents the back buffer, at most one frame a display refresh; it waits
-// no longer than that, seen or not. FALSE for an unknown context.
+// Presents the back buffer, at most one frame a display refresh. Once a swap
+// has stalled (the window cannot be seen), later ones no longer wait for the
+// display but keep that pace by the clock. FALSE for an unknown context.
 BOOL SwapBuffers(HDC hDC);
 
 // A compatibility (fixed-function) context for a device context whose pixel
