@@ -41,10 +41,8 @@ namespace fake_midi {
 
 #ifdef PM_DEVICEINFO_VERS
 constexpr bool kRelease2 = true;
-constexpr char kReleaseName[] = "2";
 #else
 constexpr bool kRelease2 = false;
-constexpr char kReleaseName[] = "217";
 #endif
 
 // Forgets everything: closed streams, empty queue and logs, no failures,
