@@ -21,6 +21,8 @@ constexpr LONG kCaptionHeight = 24;  // above the client area
 constexpr int kGreenBits = 6;
 constexpr int kRedBlueBits = 5;
 constexpr int kDepthBits = 16;
+// SDL3's hint, which SDL2's own headers do not name.
+constexpr char kWaylandScaleToDisplay[] = "SDL_VIDEO_WAYLAND_SCALE_TO_DISPLAY";
 
 HINSTANCE__ module;
 HICON__ winLogoIcon;
@@ -47,6 +49,12 @@ bool StartVideo() {
     return true;
   }
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  // On a scaled Wayland desktop the window keeps its size in the desktop's
+  // units, as through Xwayland and on Windows, and the compositor scales the
+  // picture. SDL2 on SDL3 (sdl2-compat) would otherwise size it in the
+  // display's pixels: a quarter of the area at scale 2. sdl2-compat sets that
+  // as video starts, over any hint but an override.
+  SDL_SetHintWithPriority(kWaylandScaleToDisplay, "0", SDL_HINT_OVERRIDE);
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
     return false;
   }
