@@ -29,7 +29,8 @@ int inputTag;
 int outputTag;
 
 struct FakeLibrary {
-  std::vector<bool> devices{false, true};
+  std::vector<fake_midi::Device> devices{{false}, {true}};
+  std::vector<PmDeviceInfo> deviceInfo;
   bool inputOpen = false;
   bool outputOpen = false;
   int capacity = 0;
@@ -380,7 +381,7 @@ void Reset() {
   CallLog().clear();
 }
 
-void SetDevices(const std::vector<bool>& isInput) { fake.devices = isInput; }
+void SetDevices(const std::vector<Device>& devices) { fake.devices = devices; }
 
 void PlaySysex(const std::vector<int>& bytes, PmTimestamp timestamp) {
   if (fake.inputOpen) ReadBytes(bytes, timestamp);
@@ -433,6 +434,24 @@ int Pm_CountDevices() {
   return static_cast<int>(fake.devices.size());
 }
 
+// Both releases: the entry in the table, null outside it. The names live in
+// the double's table, as the library's live in its own.
+const PmDeviceInfo* Pm_GetDeviceInfo(PmDeviceID id) {
+  Log("Pm_GetDeviceInfo(" + std::to_string(id) + ")");
+  if (!InTable(id)) return nullptr;
+  fake.deviceInfo.resize(fake.devices.size());
+  const fake_midi::Device& device = fake.devices[static_cast<size_t>(id)];
+  PmDeviceInfo& info = fake.deviceInfo[static_cast<size_t>(id)];
+  info = PmDeviceInfo{};
+  info.structVersion = 1;
+  info.interf = device.interf.c_str();
+  info.name = const_cast<char*>(device.name.c_str());  // char* in release 2
+  info.input = device.input ? 1 : 0;
+  info.output = device.input ? 0 : 1;
+  info.opened = device.input ? fake.inputOpen : fake.outputOpen;
+  return &info;
+}
+
 PtError Pt_Start(int resolution, PtCallback* callback, void* /*userData*/) {
   Log("Pt_Start(" + std::to_string(resolution) + (callback == nullptr ? ", null)" : ", callback)"));
   return ptNoError;
@@ -447,7 +466,7 @@ PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID device, void* driverIn
       (timeInfo ? "info" : "null") + ", " + std::to_string(latency) + ")");
   PmError error;
   if (Injected("Pm_OpenOutput", &error)) return error;
-  if (!InTable(device) || fake.devices[static_cast<size_t>(device)] || fake.outputOpen) {
+  if (!InTable(device) || fake.devices[static_cast<size_t>(device)].input || fake.outputOpen) {
     return pmInvalidDeviceId;
   }
   fake.outputOpen = true;
@@ -472,7 +491,7 @@ PmError Pm_OpenInput(PortMidiStream** stream, PmDeviceID device, void* driverInf
     }
     return pmInvalidDeviceId;
   }
-  if (!fake.devices[static_cast<size_t>(device)] || fake.inputOpen) return pmInvalidDeviceId;
+  if (!fake.devices[static_cast<size_t>(device)].input || fake.inputOpen) return pmInvalidDeviceId;
   fake.inputOpen = true;
   fake.capacity = bufferSize;
   *stream = &inputTag;

@@ -9,7 +9,8 @@
 // - the device table: Pm_OpenOutput checks the number in both releases;
 //   Pm_OpenInput checks it in 217 only. Release 2 reads its table at any
 //   number it is given; past the end the double reports the read on
-//   standard error and aborts the process, so the test that caused it fails;
+//   standard error and aborts the process, so the test that caused it fails.
+//   Pm_GetDeviceInfo gives null for a number outside the table (both);
 // - the error texts: 217 quotes them (PortMidi: `Bad pointer'), release 2
 //   does not (PortMidi: Bad pointer);
 // - filtered messages are dropped where input arrives;
@@ -45,13 +46,19 @@ constexpr bool kRelease2 = true;
 constexpr bool kRelease2 = false;
 #endif
 
+// One entry of the library's device table, as Pm_GetDeviceInfo tells it.
+struct Device {
+  bool input = false;  // else an output
+  std::string name = "VirMIDI 0-0";
+  std::string interf = "ALSA";
+};
+
 // Forgets everything: closed streams, empty queue and logs, no failures,
-// and the device table output 0, input 1.
+// and the device table output 0, input 1, the two ends of a VirMIDI port.
 void Reset();
 
-// The library's device table, in its order: true for an input, false for an
-// output.
-void SetDevices(const std::vector<bool>& isInput);
+// The library's device table, in its order.
+void SetDevices(const std::vector<Device>& devices);
 
 // Input arriving from the device while the input stream is open; before it
 // is open, the event is held and arrives when Pm_OpenInput returns.

@@ -2,6 +2,7 @@
 
 #include "midi/apply_midi_event.h"
 #include "midi/midi_failure_policy.h"
+#include "midi/midi_loopback.h"
 #include "midi/midi_thru.h"
 
 #include <porttime.h>
@@ -36,6 +37,9 @@ void OpenMidiPorts(MidiLink* link) {
   MidiFailurePolicy(Pm_OpenInput(&link->midiIn, kMidiInputDevice, nullptr, kMidiInputQueueSize,
                                  MidiClock, nullptr));
   MidiFailurePolicy(Pm_SetFilter(link->midiIn, PM_FILT_ACTIVE | PM_FILT_CLOCK));
+  const PmDeviceInfo* output = Pm_GetDeviceInfo(kMidiOutputDevice);
+  const PmDeviceInfo* input = Pm_GetDeviceInfo(kMidiInputDevice);
+  link->outputLoopsBack = IsMidiLoopback(output, input);
   // Whatever arrived while the ports were opening is stale: drop it.
   while (Pm_Poll(link->midiIn) == pmGotData) {
     Pm_Read(link->midiIn, &link->midiEvent, kEventsPerRead);
@@ -55,8 +59,10 @@ void PumpMidi(MidiLink* link) {
       return;
     }
     // Thru comes first: what is played must leave unchanged and at once,
-    // whatever the scene makes of it.
-    WriteMidiThru(link);
+    // whatever the scene makes of it. A loopback port has already handed
+    // the event to its other readers; written back, it would come round
+    // again, and again, within this very pump.
+    if (!link->outputLoopsBack) WriteMidiThru(link);
     ApplyMidiEvent(&link->midiEvent);
   }
 }

@@ -15,6 +15,9 @@ struct MidiLink {
   PortMidiStream* midiIn = nullptr;
   PortMidiStream* midiOut = nullptr;
   PmEvent midiEvent{};  // every read goes here; every echo comes from here
+  // Output and input are the two ends of Midi Through, which hands every
+  // event to all its readers itself: nothing is written back to it.
+  bool outputLoopsBack = false;
   // The output holds a system-exclusive message still waiting for its F7.
   bool sysexOpen = false;
   // Its bytes are being written four to an event again, out of step with the
@@ -30,12 +33,14 @@ struct MidiLink {
 // each message leaves at once) then the input (100-event queue), filters out
 // active sensing and timing clock, and drops whatever arrived meanwhile. An
 // input device number the library does not have fails as pmInvalidDeviceId
-// before the library is asked to open it.
+// before the library is asked to open it. Notes whether the two devices are
+// the ends of one loopback port (IsMidiLoopback).
 void OpenMidiPorts(MidiLink* link);
 
 // Reads every event waiting now, one at a time; writes each to the output
 // (WriteMidiThru: unchanged, but for an F7 where the input had cut a
-// system-exclusive message off), then applies it to the scene. Returns when a
+// system-exclusive message off) unless the output loops back to the input,
+// then applies it to the scene. Returns when a
 // read finds the queue empty; a read that finds it overflowed ends the
 // process.
 void PumpMidi(MidiLink* link);

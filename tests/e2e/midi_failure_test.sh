@@ -2,8 +2,9 @@
 # The real binary with the real MIDI library on a machine without MIDI
 # devices: the window comes up first, then the library's failure is reported
 # on standard output with the prompt; the window stays while the prompt waits
-# for a line, and the process then exits with status 255 (-1). The text is
-# the library's own, as PM_ERROR_TEXT (built against the same library) says.
+# for a line, with no box, and the process then exits with status 255 (-1).
+# The text is the library's own, as PM_ERROR_TEXT (built against the same
+# library) says.
 # usage: midi_failure_test.sh PROGRAM PM_ERROR_TEXT
 source "$(dirname "$0")/lib.sh"
 program=$1
@@ -26,6 +27,7 @@ xwininfo -id "$(window_id "$TITLE")" | grep -q "IsViewable" || fail "the window 
 sleep 0.5
 process_running "$app" || fail "the process did not wait for a line"
 window_exists "$TITLE" || fail "the window went away while the prompt waited"
+! window_exists ERROR || fail "a box appeared although the prompt could be answered"
 
 echo >&4
 await_exit "$app" 10

@@ -11,6 +11,7 @@
 # can play into its raw side. Elsewhere it is skipped (exit status 77).
 # usage: real_ports_test.sh PROGRAM DEVICES_TOOL X11_SEND PM_ERROR_TEXT SEQ_SEND
 source "$(dirname "$0")/lib.sh"
+source "$(dirname "$0")/midi_ports.sh"
 program=$1
 devices_tool=$2
 x11_send=$3
@@ -55,35 +56,6 @@ normalise() {
 
 # thru HEX: plays HEX into the port and prints what came back, normalised.
 thru() { amidi -p "$raw" -S "$1" -d -t 3 | normalise; }
-
-screenshot() { import -window "$(window_id "$TITLE")" "$WORK/$1.png"; }
-# Width of the lit run through the window's centre, where the middle sphere
-# (note 60) stays however the grid turns.
-centre_width() {
-  convert "$WORK/$1.png" -crop 640x1+0+240 -depth 8 txt:- | awk -F'[,:() ]+' '
-    NR > 1 { lit[$1] = ($3 + $4 + $5) > 0 }
-    END { l = 320; while (l > 0 && lit[l - 1]) l--; r = 320; while (r < 639 && lit[r + 1]) r++; print lit[320] ? r - l + 1 : 0 }'
-}
-# width_now NAME: takes a screenshot and prints the middle sphere's width.
-width_now() {
-  screenshot "$1"
-  centre_width "$1"
-}
-first_frame_drawn() { [ "$(width_now first)" -gt 0 ]; }
-grown_beyond() { [ "$(width_now big)" -gt "$1" ]; }
-shrunk_to() { [ "$(width_now small)" -le "$1" ]; }
-ports_open() { aconnect -l | grep -q "Connecting To"; }
-centre_rgb() { convert "$WORK/$1.png" -crop 1x1+320+240 -depth 8 txt:- | awk -F'[()]' 'NR == 2 { print $2 }'; }
-
-start_program() {
-  "$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
-  app=$!
-  PIDS+=("$app")
-  wait_until 60 ports_open || fail "the ports were never opened"
-  wait_until 60 window_exists "$TITLE" || fail "no window"
-  # The first frame can take seconds where OpenGL is emulated in software.
-  wait_until 120 first_frame_drawn || fail "no frame was drawn"
-}
 
 no_connections_left() { ! aconnect -l | grep -q -E "Connect(ing To|ed From)"; }
 

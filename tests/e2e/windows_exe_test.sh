@@ -3,7 +3,9 @@
 # - the exe is a GUI program that imports only Windows' own DLLs;
 # - its window "OpenGL Test" has a 640 x 480 client area; with no MIDI
 #   device it then prints the failure and the prompt on standard output,
-#   waits for a line and exits with status -1 (255);
+#   waits for a line and exits with status -1 (255); with nothing to read on
+#   standard input (no console) it shows the same text in its "ERROR" box,
+#   and exits with -1 once the box is closed;
 # - on an X server without GLX there is no OpenGL pixel format: the modal
 #   "ERROR" box says so (compared pixel for pixel with the same box shown by
 #   a helper first), and OK ends the program with status 0.
@@ -56,6 +58,21 @@ echo >&4
 await_exit "$app" 30
 [ "$STATUS" = 255 ] || fail "exit status $STATUS, expected 255 (-1)"
 
+# --- No console: the same failure in a box -----------------------------------
+# As after a double-click: standard input gives no line, so the box shows the
+# text, and the process ends once it is closed.
+text=$(printf 'PortMidi call failed...\n  %s' "$(windows_error_text pmInvalidDeviceId)")
+capture_reference_box "$x11_send" timeout 120 wine "$build/show_message_box.exe" ERROR "$text" reference
+timeout 120 wine "$exe" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
+app=$!
+PIDS+=("$app")
+wait_until 60 window_exists ERROR || fail "no console: no box appeared"
+expect_box_says 30 "$text"
+process_running "$app" || fail "no console: did not wait for the box to be closed"
+"$x11_send" key Return ERROR
+await_exit "$app" 30
+[ "$STATUS" = 255 ] || fail "no console: exit status $STATUS, expected 255 (-1)"
+
 # --- No OpenGL: the box ------------------------------------------------------
 start_xvfb -extension GLX
 text="Can't Find A Suitable PixelFormat."
@@ -71,4 +88,5 @@ expect_box_says 30 "$text"
 await_exit "$app" 30
 [ "$STATUS" = 0 ] || fail "exit status $STATUS after OK, expected 0"
 [ ! -s "$WORK/stdout" ] || fail "MIDI was opened: $(cat "$WORK/stdout")"
-echo "PASS: Windows exe: system DLLs only; window, MIDI failure, status 255; no OpenGL box, status 0"
+echo "PASS: Windows exe: system DLLs only; window, MIDI failure, status 255, in a box without a" \
+  "console; no OpenGL box, status 0"
