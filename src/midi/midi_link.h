@@ -40,9 +40,8 @@ void OpenMidiPorts(MidiLink* link);
 // Reads every event waiting now, one at a time; writes each to the output
 // (WriteMidiThru: unchanged, but for an F7 where the input had cut a
 // system-exclusive message off) unless the output loops back to the input,
-// then applies it to the scene. Returns when a
-// read finds the queue empty; a read that finds it overflowed ends the
-// process.
+// then applies it to the scene. Returns when a read finds the queue empty; a
+// read that finds it overflowed ends the process.
 void PumpMidi(MidiLink* link);
 
 // Ends a system-exclusive message left open on the output, closes the input,
