@@ -2,7 +2,8 @@
 # The real program wired as on a stock Linux desktop: the kernel's Midi
 # Through port is MIDI devices 0 and 1, a keyboard (a VirMIDI port, played
 # from its raw side) is connected to it with the command orbwell-midi-devices
-# prints, and a synthesizer (aseqdump) listens to it. Midi Through hands
+# prints (and then shows as connected), and a synthesizer (aseqdump) listens
+# to it. Midi Through hands
 # everything to all its listeners, so the program must not echo:
 # - one note-on reaches the listener exactly once, the program keeps running
 #   and draws the note's sphere enlarged;
@@ -35,6 +36,8 @@ read -r -a connect <<<"${line#*: }"
 start_xvfb
 start_program
 "${connect[@]}" || fail "${connect[*]} failed"
+grep -qxF "${line%%: *}: connected" <<<"$("$devices_tool")" ||
+  fail "orbwell-midi-devices does not show the keyboard connected: $("$devices_tool")"
 stdbuf -oL aseqdump -p "Midi Through" >"$WORK/heard" 2>&1 &
 PIDS+=($!)
 wait_until 30 output_has "$WORK/heard" "Waiting for data" || fail "the listener did not start: $(cat "$WORK/heard")"
