@@ -29,7 +29,9 @@ int inputTag;
 int outputTag;
 
 struct FakeLibrary {
-  std::vector<fake_midi::Device> devices{{false}, {true}};
+  std::vector<bool> devices{false, true};
+  std::vector<std::string> names;
+  std::string interf = "ALSA";
   std::vector<PmDeviceInfo> deviceInfo;
   bool inputOpen = false;
   bool outputOpen = false;
@@ -381,7 +383,12 @@ void Reset() {
   CallLog().clear();
 }
 
-void SetDevices(const std::vector<Device>& devices) { fake.devices = devices; }
+void SetDevices(const std::vector<bool>& isInput) { fake.devices = isInput; }
+
+void NameDevices(const std::vector<std::string>& names, const std::string& interf) {
+  fake.names = names;
+  fake.interf = interf;
+}
 
 void PlaySysex(const std::vector<int>& bytes, PmTimestamp timestamp) {
   if (fake.inputOpen) ReadBytes(bytes, timestamp);
@@ -434,21 +441,23 @@ int Pm_CountDevices() {
   return static_cast<int>(fake.devices.size());
 }
 
-// Both releases: the entry in the table, null outside it. The names live in
-// the double's table, as the library's live in its own.
+// Both releases: the entry in the table, null outside it.
 const PmDeviceInfo* Pm_GetDeviceInfo(PmDeviceID id) {
   Log("Pm_GetDeviceInfo(" + std::to_string(id) + ")");
   if (!InTable(id)) return nullptr;
+  static const std::string kVirMidi = "VirMIDI 0-0";
+  const auto index = static_cast<size_t>(id);
   fake.deviceInfo.resize(fake.devices.size());
-  const fake_midi::Device& device = fake.devices[static_cast<size_t>(id)];
-  PmDeviceInfo& info = fake.deviceInfo[static_cast<size_t>(id)];
+  PmDeviceInfo& info = fake.deviceInfo[index];
   info = PmDeviceInfo{};
   info.structVersion = 1;
-  info.interf = device.interf.c_str();
-  info.name = const_cast<char*>(device.name.c_str());  // char* in release 2
-  info.input = device.input ? 1 : 0;
-  info.output = device.input ? 0 : 1;
-  info.opened = device.input ? fake.inputOpen : fake.outputOpen;
+  info.interf = fake.interf.c_str();
+  // Release 2 declares the name char*.
+  info.name =
+      const_cast<char*>(index < fake.names.size() ? fake.names[index].c_str() : kVirMidi.c_str());
+  info.input = fake.devices[index] ? 1 : 0;
+  info.output = 1 - info.input;
+  info.opened = fake.devices[index] ? fake.inputOpen : fake.outputOpen;
   return &info;
 }
 
@@ -466,7 +475,7 @@ PmError Pm_OpenOutput(PortMidiStream** stream, PmDeviceID device, void* driverIn
       (timeInfo ? "info" : "null") + ", " + std::to_string(latency) + ")");
   PmError error;
   if (Injected("Pm_OpenOutput", &error)) return error;
-  if (!InTable(device) || fake.devices[static_cast<size_t>(device)].input || fake.outputOpen) {
+  if (!InTable(device) || fake.devices[static_cast<size_t>(device)] || fake.outputOpen) {
     return pmInvalidDeviceId;
   }
   fake.outputOpen = true;
@@ -491,7 +500,7 @@ PmError Pm_OpenInput(PortMidiStream** stream, PmDeviceID device, void* driverInf
     }
     return pmInvalidDeviceId;
   }
-  if (!fake.devices[static_cast<size_t>(device)].input || fake.inputOpen) return pmInvalidDeviceId;
+  if (!fake.devices[static_cast<size_t>(device)] || fake.inputOpen) return pmInvalidDeviceId;
   fake.inputOpen = true;
   fake.capacity = bufferSize;
   *stream = &inputTag;

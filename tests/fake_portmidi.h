@@ -46,19 +46,17 @@ constexpr bool kRelease2 = true;
 constexpr bool kRelease2 = false;
 #endif
 
-// One entry of the library's device table, as Pm_GetDeviceInfo tells it.
-struct Device {
-  bool input = false;  // else an output
-  std::string name = "VirMIDI 0-0";
-  std::string interf = "ALSA";
-};
-
 // Forgets everything: closed streams, empty queue and logs, no failures,
-// and the device table output 0, input 1, the two ends of a VirMIDI port.
+// and the device table output 0, input 1.
 void Reset();
 
-// The library's device table, in its order.
-void SetDevices(const std::vector<Device>& devices);
+// The library's device table, in its order: true for an input, false for an
+// output.
+void SetDevices(const std::vector<bool>& isInput);
+
+// The names of the devices in the table, in its order, and their interface.
+// Unnamed ones are the two ends of a VirMIDI port on ALSA.
+void NameDevices(const std::vector<std::string>& names, const std::string& interf);
 
 // Input arriving from the device while the input stream is open; before it
 // is open, the event is held and arrives when Pm_OpenInput returns.

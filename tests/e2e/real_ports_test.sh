@@ -8,10 +8,12 @@
 # queue ends it with the library's overflow text.
 #
 # It needs a virtual port (snd-virmidi) as devices 0 and 1, so that the test
-# can play into its raw side. Elsewhere it is skipped (exit status 77).
+# can play into its raw side. Where Midi Through is devices 0 and 1 instead,
+# as on a stock desktop, it plays the virtual port as a keyboard connected to
+# Midi Through, and checks that a listener there hears each message once.
+# Elsewhere it is skipped (exit status 77).
 # usage: real_ports_test.sh PROGRAM DEVICES_TOOL X11_SEND PM_ERROR_TEXT SEQ_SEND
 source "$(dirname "$0")/lib.sh"
-source "$(dirname "$0")/midi_ports.sh"
 program=$1
 devices_tool=$2
 x11_send=$3
@@ -21,9 +23,16 @@ seq_send=$5
 command -v amidi >/dev/null || skip "no amidi (alsa-utils) to play into the port"
 [ -e /dev/snd/seq ] || skip "no ALSA sequencer on this machine"
 devices=$("$devices_tool" 2>/dev/null) || skip "PortMidi devices 0 and 1 are no output and input here"
-port=$(sed -n 's/^0: output \(VirMIDI [0-9]*-[0-9]*\) (ALSA).*/\1/p' <<<"$devices")
-[ -n "$port" ] && grep -q "^1: input  $port (ALSA)" <<<"$devices" ||
-  skip "PortMidi devices 0 and 1 are not a virtual (VirMIDI) port the test can play into"
+keyboard=""
+if grep -qx "1: input  Midi Through Port-0 (ALSA)  <- orbwell-midi's input" <<<"$devices"; then
+  keyboard=$(grep -E '^  [0-9]+ \(VirMIDI [0-9]+-[0-9]+\): ' <<<"$devices") ||
+    skip "no VirMIDI port to stand in for a keyboard on Midi Through"
+  port=$(sed -E 's/.*\((VirMIDI [0-9]+-[0-9]+)\).*/\1/' <<<"$keyboard")
+else
+  port=$(sed -n 's/^0: output \(VirMIDI [0-9]*-[0-9]*\) (ALSA).*/\1/p' <<<"$devices")
+  [ -n "$port" ] && grep -q "^1: input  $port (ALSA)" <<<"$devices" ||
+    skip "PortMidi devices 0 and 1 are not a virtual (VirMIDI) port the test can play into"
+fi
 card_device=${port#VirMIDI }
 raw="hw:${card_device%-*},${card_device#*-}"
 
@@ -57,10 +66,87 @@ normalise() {
 # thru HEX: plays HEX into the port and prints what came back, normalised.
 thru() { amidi -p "$raw" -S "$1" -d -t 3 | normalise; }
 
+screenshot() { import -window "$(window_id "$TITLE")" "$WORK/$1.png"; }
+# Width of the lit run through the window's centre, where the middle sphere
+# (note 60) stays however the grid turns.
+centre_width() {
+  convert "$WORK/$1.png" -crop 640x1+0+240 -depth 8 txt:- | awk -F'[,:() ]+' '
+    NR > 1 { lit[$1] = ($3 + $4 + $5) > 0 }
+    END { l = 320; while (l > 0 && lit[l - 1]) l--; r = 320; while (r < 639 && lit[r + 1]) r++; print lit[320] ? r - l + 1 : 0 }'
+}
+# width_now NAME: takes a screenshot and prints the middle sphere's width.
+width_now() {
+  screenshot "$1"
+  centre_width "$1"
+}
+first_frame_drawn() { [ "$(width_now first)" -gt 0 ]; }
+grown_beyond() { [ "$(width_now big)" -gt "$1" ]; }
+shrunk_to() { [ "$(width_now small)" -le "$1" ]; }
+ports_open() { aconnect -l | grep -q "Connecting To"; }
+centre_rgb() { convert "$WORK/$1.png" -crop 1x1+320+240 -depth 8 txt:- | awk -F'[()]' 'NR == 2 { print $2 }'; }
+
+# Standard input holds the line that answers a MIDI failure's prompt.
+start_program() {
+  "$program" <<<"" >"$WORK/stdout" 2>"$WORK/stderr" &
+  app=$!
+  PIDS+=("$app")
+  wait_until 60 ports_open || fail "the ports were never opened"
+  wait_until 60 window_exists "$TITLE" || fail "no window"
+  # The first frame can take seconds where OpenGL is emulated in software.
+  wait_until 120 first_frame_drawn || fail "no frame was drawn"
+}
+
 no_connections_left() { ! aconnect -l | grep -q -E "Connect(ing To|ed From)"; }
 
 start_xvfb
 start_program
+
+# --- A stock desktop: Midi Through as devices 0 and 1 -------------------------
+# Midi Through hands what it is sent to all its listeners, so the program must
+# not echo. The keyboard is connected as orbwell-midi-devices says, and a
+# synthesizer (aseqdump) listens: a note-on, then 3,000 more, must each reach
+# it exactly once, in order, with the note's sphere grown and the program
+# still running.
+if [ -n "$keyboard" ]; then
+  ${keyboard#*: } || fail "${keyboard#*: } failed"
+  grep -qxF "${keyboard%%: *}: connected" <<<"$("$devices_tool")" || fail "the keyboard is not shown connected"
+  stdbuf -oL aseqdump -p "Midi Through" >"$WORK/heard" 2>&1 &
+  PIDS+=($!)
+  wait_until 30 output_has "$WORK/heard" "Waiting for data" || fail "the listener did not start"
+  heard() { awk '/Note on/ { gsub(/,/, ""); print $(NF - 4), $(NF - 2), $NF }' "$WORK/heard"; }
+  base_width=$(width_now base)
+  # A program that feeds itself can stall the port: the note may never be sent.
+  timeout 20 amidi -p "$raw" -S "90 3C 7F" || true
+  echo "0 60 127" >"$WORK/sent"
+  sleep 3
+  [ "$(heard)" = "$(cat "$WORK/sent")" ] || fail "one note-on sent, the listener got $(heard | wc -l)"
+  wait_until 30 grown_beyond $((base_width * 18 / 10)) ||
+    fail "the note did not enlarge the middle sphere ($base_width -> $(centre_width big))"
+  # Four every tenth of a second: within the 100 events the program takes
+  # between two frames, even at the few frames a second of the test VM. The
+  # pause is a read that times out, with no process of its own.
+  mkfifo "$WORK/tick"
+  chunk=""
+  exec 7<>"$WORK/tick" 6>"/dev/snd/midiC${card_device/-/D}"
+  for ((i = 0; i < 3000; i++)); do
+    echo "$((i % 16)) $((i % 128)) $((1 + i * 7 % 127))" >>"$WORK/sent"
+    printf -v bytes '\\x%02X\\x%02X\\x%02X' $((0x90 + i % 16)) $((i % 128)) $((1 + i * 7 % 127))
+    chunk+=$bytes
+    ((i % 4 < 3)) || { printf "$chunk" >&6; chunk=""; read -r -t 0.1 -u 7 || true; }
+  done
+  all_heard() { [ "$(heard | wc -l)" -ge 3001 ]; }
+  wait_until 120 all_heard || true
+  sleep 3
+  [ "$(heard)" = "$(cat "$WORK/sent")" ] ||
+    fail "3001 note-ons sent, the listener got $(heard | wc -l), not each once in order"
+  process_running "$app" || fail "the program ended: $(cat "$WORK/stdout")"
+  "$x11_send" key Escape
+  await_exit "$app" 60
+  [ "$STATUS" = 0 ] || fail "Escape: exit status $STATUS"
+  echo "PASS: on Midi Through: 3001 note-ons sent, the listener heard $(heard | wc -l), each once in" \
+    "order; the sphere grew; the program ran on, and Escape ended it"
+  exit 0
+fi
 
 # --- MIDI thru, byte for byte -------------------------------------------
 channel="90 3C 64 91 3D 65 80 3C 00 8F 3D 10 B0 07 7F B5 0B 20 C0 05 CA 7F D0 40 D3 01 E0 00 40 EF 7F 7F A0 3C 22"
