@@ -34,12 +34,7 @@ capture_reference_box "$x11_send" "$show_message_box" ERROR "$text" reference
 "$program" </dev/null >&- 2>&- &
 app=$!
 PIDS+=("$app")
-wait_until 20 window_exists ERROR || fail "no box with nothing to answer the prompt"
-expect_box_says 20 "$text"
-process_running "$app" || fail "did not wait for the box to be closed"
-"$x11_send" key Return ERROR
-await_exit "$app" 20
-[ "$STATUS" = 255 ] || fail "nothing to answer the prompt: exit status $STATUS, expected 255"
+expect_failure_box "$x11_send" "$app" 20 "$text"
 xwininfo -root >/dev/null || fail "the X server is gone"
 echo "PASS: closed standard streams become /dev/null; the MIDI failure ends with status 255, in a" \
   "box where nothing can answer the prompt"

@@ -108,6 +108,18 @@ expect_box_says() {
     fail "the box differs from one saying \"$2\" in $(compare -metric AE "$box" "$reference" null: 2>&1) pixels"
 }
 
+# expect_failure_box X11_SEND PID SECONDS TEXT: the process, with nothing to
+# answer its MIDI failure's prompt, shows the reference box saying TEXT,
+# waits while it is open, and ends with status 255 once OK is pressed.
+expect_failure_box() {
+  wait_until "$3" window_exists ERROR || fail "no box with nothing to answer the prompt"
+  expect_box_says "$3" "$4"
+  process_running "$2" || fail "did not wait for the box to be closed"
+  "$1" key Return ERROR
+  await_exit "$2" "$3"
+  [ "$STATUS" = 255 ] || fail "nothing to answer the prompt: exit status $STATUS, expected 255"
+}
+
 # midi_failure_text PM_ERROR_TEXT ERROR: what the program prints when the MIDI
 # library fails with ERROR, in the words of the library PM_ERROR_TEXT uses.
 midi_failure_text() {
