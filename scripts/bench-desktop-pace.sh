@@ -16,7 +16,7 @@ build=${2:-build}
 for tool in tests/orbwell-midi-fake-midi tests/frame_pace; do
   [ -x "$build/$tool" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
 done
-command -v jq >/dev/null || { echo "no jq (scripts/setup.sh installs it)" >&2; exit 1; }
+command -v jq >/dev/null || { echo "no jq (scripts/setup.sh --tests installs it)" >&2; exit 1; }
 source tests/e2e/lib.sh
 source tests/e2e/sway.sh
 

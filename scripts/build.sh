@@ -3,6 +3,6 @@
 # tests in build/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --tests
 cmake --preset default >/dev/null
 cmake --build --preset default -j "$(nproc)"

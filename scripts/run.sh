@@ -1,6 +1,10 @@
 #!/usr/bin/env bash
-# Builds orbwell-midi and starts it on this desktop.
+# Installs what building and running orbwell-midi need (no test tools),
+# builds the program and orbwell-midi-devices alone in build/, and starts
+# orbwell-midi on this desktop.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/build.sh
+scripts/setup.sh
+cmake --preset program >/dev/null
+cmake --build --preset program -j "$(nproc)"
 exec build/orbwell-midi

@@ -5,7 +5,7 @@
 # leaks allocated inside the system libraries in tests/sanitizers/leaks.supp.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh
+scripts/setup.sh --tests
 cmake --preset sanitizers >/dev/null
 cmake --build --preset sanitizers -j "$(nproc)"
 

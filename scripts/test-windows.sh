@@ -8,7 +8,7 @@ source scripts/windows-host.sh
 require_portmidi_217
 require_wine
 scripts/build-windows.sh
-scripts/setup.sh  # Xvfb and ImageMagick for the tests
+scripts/setup.sh --tests --wine  # Wine, Xvfb and ImageMagick for the tests
 # The test presses keys in the boxes with our own X tool, a Linux program.
 cmake --preset default >/dev/null
 cmake --build --preset default --target x11_send >/dev/null

@@ -9,7 +9,7 @@ SWAY_TEST_USER=orbwell-desktop-test
 # start_sway: starts the compositor; sets WAYLAND_DISPLAY, SWAYSOCK and
 # XDG_RUNTIME_DIR for the programs started with on_desktop.
 start_sway() {
-  command -v sway >/dev/null || fail "no sway (scripts/setup.sh installs it)"
+  command -v sway >/dev/null || fail "no sway (scripts/setup.sh --tests installs it)"
   SWAY_USER=$(id -un)
   if [ "$(id -u)" -eq 0 ]; then
     SWAY_USER=$SWAY_TEST_USER
