@@ -47,7 +47,7 @@ target_link_libraries(portmidi_windows PUBLIC winmm advapi32)
 # Not our code: built without our warnings, but with the errors of GCC 14 on
 # every compiler, so that what one Debian release accepts, all do. Its casts
 # between small device numbers and pointers are harmless.
-set_target_properties(portmidi_windows PROPERTIES COMPILE_WARNING_AS_ERROR OFF)
+set_target_properties(portmidi_windows PROPERTIES COMPILE_WARNING_AS_ERROR OFF COMPILE_OPTIONS "")
 target_compile_options(portmidi_windows PRIVATE
   -fno-strict-aliasing -Wno-int-to-pointer-cast -Wno-pointer-to-int-cast
   -Werror=incompatible-pointer-types -Werror=implicit-function-declaration

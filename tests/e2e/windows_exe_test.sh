@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
 # The Windows build, on the real Win32 API as Wine implements it:
-# - the exe is a GUI program that imports only Windows' own DLLs;
+# - the exe is a GUI program, orbwell-midi-devices.exe a console program,
+#   and both import only Windows' own DLLs;
 # - its window "OpenGL Test" has a 640 x 480 client area; with no MIDI
 #   device it then prints the failure and the prompt on standard output,
 #   waits for a line and exits with status -1 (255); with nothing to read on
 #   standard input (no console) it shows the same text in its "ERROR" box,
 #   and exits with -1 once the box is closed;
+# - orbwell-midi-devices.exe lists no device and exits with status 1;
+#   double-clicked, its console stays until Enter;
 # - on an X server without GLX there is no OpenGL pixel format: the modal
 #   "ERROR" box says so (compared pixel for pixel with the same box shown by
 #   a helper first), and OK ends the program with status 0.
@@ -16,11 +19,14 @@ x11_send=$2
 exe="$build/orbwell-midi.exe"
 
 # --- Imports ---------------------------------------------------------------
-headers=$(x86_64-w64-mingw32-objdump -p "$exe")
-grep -q "Subsystem.*(Windows GUI)" <<<"$headers" || fail "not a GUI-subsystem program"
+devices="$build/orbwell-midi-devices.exe"
 system="ADVAPI32.dll GDI32.dll GLU32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll USER32.dll WINMM.dll"
-for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
-  [[ " $system " == *" $dll "* ]] || fail "imports $dll, which is not a system DLL"
+for program in "$exe:GUI" "$devices:CUI"; do
+  headers=$(x86_64-w64-mingw32-objdump -p "${program%:*}")
+  grep -q "Subsystem.*(Windows ${program##*:})" <<<"$headers" || fail "$program: wrong subsystem"
+  for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
+    [[ " $system " == *" $dll "* ]] || fail "${program%:*} imports $dll, which is not a system DLL"
+  done
 done
 
 # --- A private, quiet Wine -------------------------------------------------
@@ -58,6 +64,22 @@ echo >&4
 await_exit "$app" 30
 [ "$STATUS" = 255 ] || fail "exit status $STATUS, expected 255 (-1)"
 
+# --- The devices tool: a console program --------------------------------------
+status=0
+listed=$(timeout 60 wine "$devices" </dev/null 2>/dev/null | tr -d '\r') || status=$?
+[ "$listed:$status" = "no MIDI devices:1" ] || fail "orbwell-midi-devices.exe: \"$listed\", status $status"
+# Double-clicked, it has a console of its own, which stays until Enter.
+console="$(winepath -w "$devices" 2>/dev/null)"
+timeout 120 wine start /wait /unix "$devices" >/dev/null 2>&1 &
+tool=$!
+PIDS+=("$tool")
+wait_until 60 window_exists "$console" || fail "no console window for orbwell-midi-devices.exe"
+sleep 0.5
+process_running "$tool" || fail "the console of orbwell-midi-devices.exe closed before Enter"
+"$x11_send" key Return "$console"
+await_exit "$tool" 30
+[ "$STATUS" = 1 ] || fail "double-clicked orbwell-midi-devices.exe, then Enter: status $STATUS, expected 1"
+
 # --- No console, as after a double-click: the failure in a box ----------------
 text=$(printf 'PortMidi call failed...\n  %s' "$(windows_error_text pmInvalidDeviceId)")
 capture_reference_box "$x11_send" timeout 120 wine "$build/show_message_box.exe" ERROR "$text" reference
@@ -82,4 +104,5 @@ await_exit "$app" 30
 [ "$STATUS" = 0 ] || fail "exit status $STATUS after OK, expected 0"
 [ ! -s "$WORK/stdout" ] || fail "MIDI was opened: $(cat "$WORK/stdout")"
 echo "PASS: Windows exe: system DLLs only; window, MIDI failure, status 255, in a box without a" \
-  "console; no OpenGL box, status 0"
+  "console; devices tool lists no device, status 1, its console stays until Enter; no OpenGL box," \
+  "status 0"
