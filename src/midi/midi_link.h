@@ -1,6 +1,10 @@
 // The MIDI link: input device 1 echoed to output device 0 (MIDI thru) and
-// handed to the scene. Every library result goes through MidiFailurePolicy,
-// so each of these returns only when the library did not fail.
+// handed to the scene. Every result of opening, filtering, polling, reading,
+// writing and closing a stream goes through MidiFailurePolicy, so each of
+// these returns only when none of those failed. Starting and shutting down
+// the library, starting its clock and draining stale input while the ports
+// open are not checked: a start that went wrong shows at the first open, and
+// the drain only drops events.
 #pragma once
 
 #include <portmidi.h>

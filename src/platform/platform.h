@@ -1,9 +1,12 @@
 // The Windows operations orbwell-midi uses, by their own names.
 //
 // On Windows they come from <windows.h> and the system's libraries. Elsewhere
-// this header declares exactly the subset the program calls, and
-// sdl_platform.cpp provides them on SDL2. Each declaration states what the
-// program may rely on; anything Windows does beyond that is left out.
+// this header declares exactly the subset the program calls, and our layer
+// on SDL2 provides them: sdl_window.cpp the module, window classes and
+// windows; sdl_messages.cpp the message queue and message boxes;
+// sdl_gl_context.cpp device contexts, the pixel format and OpenGL contexts;
+// sdl_main.cpp the process entry. Each declaration states what the program
+// may rely on; anything Windows does beyond that is left out.
 #pragma once
 
 #ifdef _WIN32
