@@ -2,8 +2,12 @@
 # The README's promise on genuinely fresh systems, for one Debian release:
 # - a minimal system made with debootstrap from the mirror this machine's own
 #   apt sources name, with sudo, a user who uses it and a fresh clone of this
-#   checkout, where that user runs exactly the README's commands (the tests,
-#   the Windows tests, the package);
+#   checkout, where that user runs exactly the README's commands: run.sh
+#   (its window, on an X server of this machine, and no test tool
+#   installed), then the tests, the package with the Windows zip, the Windows
+#   tests. apt's sources there are written as users have them: on bookworm
+#   one-line entries with options, on trixie a deb822 file; the Windows
+#   build's set-up must leave apt working and fetch the portmidi source;
 # - a second minimal system where nothing else was installed, where the
 #   package goes in with apt as a user would install it. Its program is
 #   started there under an X server of this machine: its window, the MIDI
@@ -91,9 +95,69 @@ git bundle create "$root/tmp/checkout.bundle" HEAD >/dev/null 2>&1
 chroot "$root" runuser -l "$user" -c \
   "git -c init.defaultBranch=main -c advice.detachedHead=false clone -q /tmp/checkout.bundle orbwell-midi"
 
+keyring=/usr/share/keyrings/debian-archive-keyring.gpg
+case $suite in
+  bookworm) echo "deb [signed-by=$keyring] $mirror $suite main" >"$root/etc/apt/sources.list" ;;
+  trixie)
+    rm -f "$root/etc/apt/sources.list"
+    printf 'Types: deb\nURIs: %s\nSuites: %s\nComponents: main\nSigned-By: %s\n' "$mirror" "$suite" "$keyring" \
+      >"$root/etc/apt/sources.list.d/debian.sources"
+    ;;
+esac
+
+# run.sh builds the program alone and starts it, here on an X server of this
+# machine; with no MIDI device, its window comes up, then the MIDI failure.
+say "scripts/run.sh"
+source scripts/private-xvfb.sh
+trap 'stop_private_xvfb; stop_systems' EXIT
+before=$(chroot "$root" dpkg-query -W | wc -l)
+mkfifo "$work/$suite-run-input"
+exec 5<>"$work/$suite-run-input"
+as_user "DISPLAY=$DISPLAY SDL_VIDEODRIVER=x11 scripts/run.sh" <"$work/$suite-run-input" \
+  >"$work/$suite-run.log" 2>&1 &
+run=$!
+start=$SECONDS
+until xwininfo -root -tree 2>/dev/null | grep -qF '"OpenGL Test": ('; do
+  kill -0 "$run" 2>/dev/null || { tail -n 40 "$work/$suite-run.log"; fail "scripts/run.sh ended without a window"; }
+  [ $((SECONDS - start)) -lt 2400 ] || { kill "$run"; fail "scripts/run.sh: no window in 40 minutes"; }
+  sleep 1
+done
+minutes=$(awk -v s=$((SECONDS - start)) 'BEGIN { printf "%.1f", s / 60 }')
+for _ in $(seq 200); do grep -qF "type ENTER..." "$work/$suite-run.log" && break; sleep 0.1; done
+grep -qF "PortMidi call failed..." "$work/$suite-run.log" || fail "scripts/run.sh: no MIDI failure"
+echo >&5
+status=0
+wait "$run" || status=$?
+exec 5>&-
+[ "$status" = 255 ] || fail "scripts/run.sh: exit status $status, expected 255"
+test_only=$(chroot "$root" dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' \
+  googletest libgtest-dev xvfb sway grim wtype jq imagemagick 2>/dev/null | awk '/^ii/ {print $2}' || true)
+[ -z "$test_only" ] || fail "scripts/run.sh installed what only the tests use: $test_only"
+pass "scripts/run.sh: window after $minutes min, then the MIDI failure, status 255;" \
+  "$(($(chroot "$root" dpkg-query -W | wc -l) - before)) packages installed, none of the tests' alone"
+
 say "scripts/test.sh"
 as_user "scripts/test.sh" >"$work/$suite-test.log" 2>&1 || { tail -n 40 "$work/$suite-test.log"; fail "scripts/test.sh"; }
 grep -E "tests passed|^skipped " "$work/$suite-test.log" || true
+
+say "scripts/package.sh --windows"
+status=0
+as_user "scripts/package.sh --windows" >"$work/$suite-package.log" 2>&1 || status=$?
+case $status in
+  0)
+    chroot "$root" apt-get update >"$work/$suite-apt-update.log" 2>&1 ||
+      { tail -n 20 "$work/$suite-apt-update.log"; fail "apt-get update fails after the Windows set-up"; }
+    ls "$root/home/$user/orbwell-midi/build-windows/portmidi-source/"portmidi_*.orig.tar.* >/dev/null ||
+      fail "the Windows build has no portmidi source"
+    pass "the Windows set-up: apt-get update works, the portmidi source fetched," \
+      "$(grep '^built.*zip' "$work/$suite-package.log")"
+    ;;
+  77) say "$(tail -n 1 "$work/$suite-package.log")" ;;
+  *) tail -n 40 "$work/$suite-package.log"; fail "scripts/package.sh --windows" ;;
+esac
+deb=$(ls "$root/home/$user/orbwell-midi/build-package/"orbwell-midi_*.deb) || fail "no package built"
+pass "$(grep '^built.*deb' "$work/$suite-package.log"), judged by lintian, desktop-file-validate and appstreamcli"
+
 say "scripts/test-windows.sh"
 status=0
 as_user "scripts/test-windows.sh" >"$work/$suite-windows.log" 2>&1 || status=$?
@@ -102,11 +166,6 @@ case $status in
   77) say "$(tail -n 1 "$work/$suite-windows.log")" ;;
   *) tail -n 40 "$work/$suite-windows.log"; fail "scripts/test-windows.sh" ;;
 esac
-say "scripts/package.sh"
-as_user "scripts/package.sh" >"$work/$suite-package.log" 2>&1 ||
-  { tail -n 40 "$work/$suite-package.log"; fail "scripts/package.sh"; }
-deb=$(ls "$root/home/$user/orbwell-midi/build-package/"orbwell-midi_*.deb)
-pass "$(grep '^built' "$work/$suite-package.log"), judged by lintian, desktop-file-validate and appstreamcli"
 
 # --- The package on a system with nothing else --------------------------------
 say "unpacking a second minimal $suite"
