@@ -61,7 +61,8 @@ main_archive() {
       }
       END { if (!found && first != "") print first }'
 }
-# has_source URI SUITE: a deb-src entry names that archive already.
+# has_source URI SUITE: apt has that archive's sources, from a deb-src entry,
+# as of its last update.
 has_source() {
   apt-get indextargets --format '$(TARGET_OF) $(REPO_URI) $(RELEASE)' 2>/dev/null | grep -qxF "deb-src $1 $2"
 }
@@ -107,7 +108,7 @@ if $needs_source; then
   archive=$(main_archive)
   if [ -z "$archive" ]; then
     echo "setup: apt's sources name no Debian archive for this release, so the Windows" \
-      "build cannot fetch Debian's portmidi source. Nothing was changed." >&2
+      "build cannot fetch Debian's portmidi source." >&2
     exit 1
   fi
   read -r uri suite <<<"$archive"
