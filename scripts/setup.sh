@@ -2,13 +2,15 @@
 # Installs the Debian packages orbwell-midi needs to be built and run; each
 # option adds those of one more task:
 #   --tests     the tests and benchmarks
+#   --lint      the checks of scripts/lint.sh
+#   --vm        the VM with real MIDI ports (scripts/vm/run-in-vm.sh)
 #   --package   building and judging the Debian package
 #   --windows   cross-compiling the Windows version, and Debian's portmidi
 #               source, which it compiles
 #   --wine      running the Windows version (its tests)
 # Safe to run again: it installs only what is missing, and asks for root only
 # then.
-# usage: scripts/setup.sh [--tests] [--package] [--windows] [--wine]
+# usage: scripts/setup.sh [--tests] [--lint] [--vm] [--package] [--windows] [--wine]
 set -euo pipefail
 
 packages=(
@@ -26,6 +28,8 @@ for option in "$@"; do
         sway xwayland grim wtype jq
       )
       ;;
+    --lint) packages+=(clang-format clang-tidy shellcheck) ;;
+    --vm) packages+=(qemu-system-x86 linux-image-amd64 busybox-static kmod cpio xz-utils) ;;
     --package) packages+=(dpkg-dev file lintian desktop-file-utils appstream) ;;
     --windows)
       windows=true
@@ -33,7 +37,7 @@ for option in "$@"; do
       ;;
     --wine) packages+=(wine wine64) ;;
     *)
-      echo "usage: scripts/setup.sh [--tests] [--package] [--windows] [--wine]" >&2
+      echo "usage: scripts/setup.sh [--tests] [--lint] [--vm] [--package] [--windows] [--wine]" >&2
       exit 2
       ;;
   esac
