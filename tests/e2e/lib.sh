@@ -1,7 +1,9 @@
+# shellcheck shell=bash
 # Helpers for the end-to-end tests: a private X server per test, waiting for
 # windows and output, and clean-up of everything a test started.
 set -euo pipefail
 
+# shellcheck disable=SC2034 # for the scripts that source this
 TITLE="OpenGL Test"
 WORK=$(mktemp -d)
 PIDS=()
@@ -39,6 +41,15 @@ start_xvfb() {
   local number
   read -r number <"$WORK/displayfd" || fail "Xvfb did not start: $(cat "$WORK/xvfb.log")"
   export DISPLAY=":$number"
+}
+
+# without_midi_devices: the programs the test starts from now on find no MIDI
+# device, whatever ports this machine has (Midi Through, a keyboard): their
+# ALSA configuration names no sequencer, so the MIDI library's first call
+# into ALSA fails as it does on a machine without sound devices.
+without_midi_devices() {
+  echo "# No sequencer here: MIDI programs find no device." >"$WORK/no-sequencer.conf"
+  export ALSA_CONFIG_PATH="$WORK/no-sequencer.conf"
 }
 
 # wait_until SECONDS COMMAND...: retries COMMAND every 0.1 s.

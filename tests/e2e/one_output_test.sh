@@ -25,6 +25,6 @@ devices() { "$devices_tool" || true; }
 only_an_output() { [ "$(devices)" = "0: output aseqdump (ALSA)  <- orbwell-midi's output" ]; }
 wait_until 20 only_an_output || fail "not just aseqdump's port as device 0: $(devices)"
 
-bash "$(dirname "$0")/midi_failure_test.sh" "$program" "$pm_error_text" ||
+bash "$(dirname "$0")/midi_failure_test.sh" "$program" "$pm_error_text" --ports-as-they-are ||
   fail "with device 0 an output and no device 1"
 echo "PASS: one output port and no input: the invalid-device failure and status 255"
