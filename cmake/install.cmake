@@ -9,6 +9,10 @@ install(FILES data/icons/orbwell-midi.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
 install(FILES data/icons/orbwell-midi-48.png
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/48x48/apps RENAME orbwell-midi.png)
+# A short piece to play into the program without a keyboard (aplaymidi); the
+# manual page names where it is.
+install(FILES data/orbwell-midi-demo.mid DESTINATION ${CMAKE_INSTALL_DATADIR}/orbwell-midi)
+set(ORBWELL_DEMO ${CMAKE_INSTALL_FULL_DATADIR}/orbwell-midi/orbwell-midi-demo.mid)
 configure_file(data/${ORBWELL_APP_ID}.metainfo.xml.in
                ${ORBWELL_GENERATED}/${ORBWELL_APP_ID}.metainfo.xml @ONLY)
 install(FILES ${ORBWELL_GENERATED}/${ORBWELL_APP_ID}.metainfo.xml
@@ -42,8 +46,10 @@ set(CPACK_PACKAGE_DESCRIPTION
 lit spheres. A note-on for notes 48 to 72 on MIDI channel 1 sets one sphere's
 size from its velocity; control changes on channel 1 set the colour and
 direction of the single light. Every event read from MIDI input 1 is written
-unchanged and at once to MIDI output 0 (MIDI thru), so it can sit between a
-controller and a sound module while it is played live.")
+unchanged and at once to MIDI output 0 (MIDI thru), but for timing clock and
+active sensing, so it can sit between a controller and a sound module while it
+is played live. Where both are the kernel's Midi Through port, it writes
+nothing back to it.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -22,7 +22,8 @@ share/icons/hicolor/48x48/apps/orbwell-midi.png
 share/icons/hicolor/scalable/apps/orbwell-midi.svg
 share/man/man1/orbwell-midi-devices.1.gz
 share/man/man1/orbwell-midi.1.gz
-share/metainfo/org.orbwell_midi.orbwell_midi.metainfo.xml"
+share/metainfo/org.orbwell_midi.orbwell_midi.metainfo.xml
+share/orbwell-midi/orbwell-midi-demo.mid"
 # Anything outside the prefix in the work folder would be a file installed
 # to an absolute path.
 actual=$(cd "$WORK" && find . ! -type d ! -name install.log | sed 's|^\./opt/somewhere/||' | LC_ALL=C sort)

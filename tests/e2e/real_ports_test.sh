@@ -3,7 +3,7 @@
 # and 1, judged by independent ALSA tools: what is played into the port's raw
 # side must come back out of it unchanged and in order, minus active sensing
 # and timing clock, with a system-exclusive message cut off by a status byte
-# closed; the picture follows; Escape and the close button end the
+# closed; the demo piece comes out message for message; the picture follows; Escape and the close button end the
 # program and leave no connection behind; a flood past the 100-event input
 # queue ends it with the library's overflow text.
 #
@@ -132,7 +132,7 @@ if [ -n "$keyboard" ]; then
     echo "$((i % 16)) $((i % 128)) $((1 + i * 7 % 127))" >>"$WORK/sent"
     printf -v bytes '\\x%02X\\x%02X\\x%02X' $((0x90 + i % 16)) $((i % 128)) $((1 + i * 7 % 127))
     chunk+=$bytes
-    ((i % 4 < 3)) || { printf "$chunk" >&6; chunk=""; read -r -t 0.1 -u 7 || true; }
+    ((i % 4 < 3)) || { printf %b "$chunk" >&6; chunk=""; read -r -t 0.1 -u 7 || true; }
   done
   all_heard() { [ "$(heard | wc -l)" -ge 3001 ]; }
   wait_until 120 all_heard || true
@@ -149,10 +149,13 @@ if [ -n "$keyboard" ]; then
 fi
 
 # --- MIDI thru, byte for byte -------------------------------------------
-channel="90 3C 64 91 3D 65 80 3C 00 8F 3D 10 B0 07 7F B5 0B 20 C0 05 CA 7F D0 40 D3 01 E0 00 40 EF 7F 7F A0 3C 22"
-common="FA FC FB F2 10 20 F3 05 F6"
-sysex_short="F0 7D 01 02 03 04 05 F7 F0 7E F7"
-sysex_long="F0 7D $(for i in $(seq 0 299); do printf '%02X ' $((i % 128)); done)F7"
+# shellcheck disable=SC2034 # read through ${!name}
+{
+  channel="90 3C 64 91 3D 65 80 3C 00 8F 3D 10 B0 07 7F B5 0B 20 C0 05 CA 7F D0 40 D3 01 E0 00 40 EF 7F 7F A0 3C 22"
+  common="FA FC FB F2 10 20 F3 05 F6"
+  sysex_short="F0 7D 01 02 03 04 05 F7 F0 7E F7"
+  sysex_long="F0 7D $(for i in $(seq 0 299); do printf '%02X ' $((i % 128)); done)F7"
+}
 for name in channel common sysex_short sysex_long; do
   sent=${!name}
   got=$(thru "$sent")
@@ -185,12 +188,17 @@ input_port=$(aconnect -l | awk -v port="${port#VirMIDI }'" '
   /^client / { virmidi = index($0, "Virtual Raw MIDI " port) > 0 }
   virmidi && /Connecting To:/ { sub(/.*Connecting To: /, ""); sub(/\[.*/, ""); print; exit }')
 [ -n "$input_port" ] || fail "no sequencer port of the program reads from $port: $(aconnect -l)"
+# listening: the amidi started last has the port's raw side open.
+listening() {
+  local fd
+  for fd in "/proc/$listener/fd"/*; do [[ $(readlink "$fd") == /dev/snd/midi* ]] && return 0; done
+  return 1
+}
 # sequencer PIECE...: sends the pieces to the program's input on the
 # sequencer and prints what came out of the port, normalised.
 sequencer() {
   amidi -p "$raw" -d -t 3 >"$WORK/sequencer-out" &
-  local listener=$!
-  listening() { ls -l "/proc/$listener/fd" | grep -q "/dev/snd/midi"; }
+  listener=$!
   wait_until 30 listening || fail "amidi did not open $raw"
   "$seq_send" "$input_port" "$@" || fail "could not send to the program's port $input_port"
   wait "$listener" || true
@@ -217,13 +225,71 @@ wait_until 30 grown_beyond $((base_width * 18 / 10)) ||
 amidi -p "$raw" -S "90 3C 00"
 wait_until 30 shrunk_to $((base_width + 2)) ||
   fail "velocity 0 did not shrink the middle sphere again"
-rgb_before=$(centre_rgb small)
+rgb_before=$(centre_rgb small) rgb_after=""
 amidi -p "$raw" -S "B0 0B 7F B0 0C 00 B0 0D 00"
-sleep 2
-screenshot red
-rgb_after=$(centre_rgb red)
-awk -F, -v b="$rgb_before" -v a="$rgb_after" 'BEGIN { split(b, x, ","); split(a, y, ",");
-  exit !(y[3] < x[3] / 2 && y[1] >= x[1]) }' || fail "the diffuse light did not turn red: $rgb_before -> $rgb_after"
+turned_red() {
+  screenshot red
+  rgb_after=$(centre_rgb red)
+  awk -F, -v b="$rgb_before" -v a="$rgb_after" 'BEGIN { split(b, x, ","); split(a, y, ",");
+    exit !(y[3] < x[3] / 2 && y[1] >= x[1]) }'
+}
+wait_until 60 turned_red || fail "the diffuse light did not turn red: $rgb_before -> $rgb_after"
+
+# --- The demo piece, played as a keyboard would -----------------------------
+# smf_messages FILE: the messages of a standard MIDI file of one track at a
+# fixed tempo, with the second each starts at: "SECONDS HEX" lines, the hex
+# as normalise prints it.
+smf_messages() {
+  od -An -v -tx1 "$1" | tr a-f A-F | awk '
+    function value(h) { return (index(H, substr(h, 1, 1)) - 1) * 16 + index(H, substr(h, 2, 1)) - 1 }
+    function varlen(   v, x) { v = 0; do { x = value(b[p++]); v = v * 128 + x % 128 } while (x >= 128); return v }
+    BEGIN { H = "0123456789ABCDEF"; tempo = 500000 }
+    { for (i = 1; i <= NF; i++) b[n++] = $i }
+    END {
+      division = value(b[12]) * 256 + value(b[13])
+      for (p = 14; p < n; p = end) {
+        track = b[p] b[p + 1] b[p + 2] b[p + 3] == "4D54726B"
+        end = p + 8 + ((value(b[p + 4]) * 256 + value(b[p + 5])) * 256 + value(b[p + 6])) * 256 + value(b[p + 7])
+        for (p += 8; track && p < end; ) {
+          ticks += varlen()
+          s = value(b[p])
+          if (s == 255 && b[p + 1] == "51") tempo = (value(b[p + 3]) * 256 + value(b[p + 4])) * 256 + value(b[p + 5])
+          if (s == 255) { p += 2; p += varlen(); continue }
+          if (s == 240 || s == 247) { p++; p += varlen(); continue }
+          if (s >= 128) running = b[p++]
+          s = value(running)
+          msg = running b[p++]
+          if (s < 192 || s >= 224) msg = msg b[p++]
+          printf "%.3f %s\n", ticks * tempo / division / 1e6, msg
+        } } }'
+}
+demo=$(dirname "$0")/../../data/orbwell-midi-demo.mid
+smf_messages "$demo" >"$WORK/demo"
+cut -d " " -f 2 "$WORK/demo" >"$WORK/demo-sent"
+[ "$(wc -l <"$WORK/demo-sent")" -gt 300 ] || fail "the demo piece holds $(wc -l <"$WORK/demo-sent") messages"
+stdbuf -o0 amidi -p "$raw" -d >"$WORK/demo-out" 2>/dev/null &
+listener=$!
+PIDS+=("$listener")
+wait_until 30 listening || fail "amidi did not open $raw"
+# Into the port's raw side, each message at its time in the piece, as a
+# keyboard plays it: the pause before it, then its bytes as printf writes
+# them. The pauses are reads that time out, with no process of their own.
+awk '{ bytes = $2; gsub(/../, "\\x&", bytes); printf "%.3f %s\n", $1 - at, bytes; at = $1 }' \
+  "$WORK/demo" >"$WORK/demo-paced"
+mkfifo "$WORK/pause"
+exec 7<>"$WORK/pause" 6>"/dev/snd/midiC${card_device/-/D}"
+while read -r pause bytes; do
+  [ "$pause" = 0.000 ] || read -r -t "$pause" -u 7 || true
+  printf %b "$bytes" >&6
+done <"$WORK/demo-paced"
+demo_out() { normalise <"$WORK/demo-out"; }
+all_out() { [ "$(demo_out | wc -l)" -ge "$(wc -l <"$WORK/demo-sent")" ]; }
+wait_until 120 all_out || true
+kill "$listener"
+[ "$(demo_out)" = "$(cat "$WORK/demo-sent")" ] ||
+  fail "the demo piece: $(wc -l <"$WORK/demo-sent") messages played, $(demo_out | wc -l) came out:" \
+    "$(diff <(demo_out) "$WORK/demo-sent" | head -n 5)"
+process_running "$app" || fail "the demo piece ended the program: $(cat "$WORK/stdout")"
 
 # --- Escape and the close button ------------------------------------------
 "$x11_send" key Escape
@@ -244,7 +310,7 @@ start_program
 # doing. No more than that: from about 200 events in one write (the size of
 # the receiving client's event pool) the virtual port stalls, its own
 # delivery waiting on the echo that waits on it.
-for i in $(seq 180); do printf "\\x90\\x$(printf %02X $((48 + i % 25)))\\x40"; done >"$WORK/flood.mid"
+for i in $(seq 180); do printf "%b" "\\x90\\x$(printf %02X $((48 + i % 25)))\\x40"; done >"$WORK/flood.mid"
 amidi -p "$raw" -s "$WORK/flood.mid" -d -t 2 >/dev/null
 await_exit "$app" 60
 [ "$STATUS" = 255 ] || fail "flood: exit status $STATUS, stdout: $(cat "$WORK/stdout")"
