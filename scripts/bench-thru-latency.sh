@@ -5,10 +5,9 @@
 # frame time in the same run. The program passes MIDI on between frames, so
 # the two belong together.
 #
-# Needs a virtual port (snd-virmidi) as MIDI devices 0 and 1, for example
-# inside a small VM with the ALSA sequencer loaded, and the tests built
-# (scripts/test.sh). It makes pipes in a temporary folder: where /tmp takes
-# none (a folder shared into a VM), point TMPDIR elsewhere.
+# Needs a virtual port (snd-virmidi) as MIDI devices 0 and 1, as in the VM
+# of scripts/vm/run-in-vm.sh, and the tests built (scripts/test.sh):
+#   scripts/vm/run-in-vm.sh -- scripts/bench-thru-latency.sh 60
 # usage: scripts/bench-thru-latency.sh [COUNT] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -28,9 +27,10 @@ source scripts/private-xvfb.sh
 trap 'kill $(jobs -p) 2>/dev/null || true; stop_private_xvfb; rm -rf "$work"' EXIT
 
 "$build/orbwell-midi" </dev/null >/dev/null 2>&1 &
-# The first frame can take a while where OpenGL runs in software.
+# Measured once the program has its ports open and draws; the first frame
+# can take a while where OpenGL runs in software.
 for _ in $(seq 600); do
-  "$build/tests/frame_rate" "OpenGL Test" 0.5 >/dev/null 2>&1 && break
+  aconnect -l | grep -q "Connecting To" && "$build/tests/frame_rate" "OpenGL Test" 0.5 >/dev/null 2>&1 && break
   sleep 0.2
 done
 

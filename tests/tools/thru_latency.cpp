@@ -1,7 +1,9 @@
 // thru_latency RAW_DEVICE COUNT: plays COUNT note messages one at a time into
 // the raw side of a MIDI port (/dev/snd/midiC0D0, say) and times each until
 // its echo comes back out of it. Prints the median, 99th percentile and
-// maximum in microseconds, and how many echoes never came back.
+// maximum in microseconds, and how many echoes never came back. An echo
+// that comes back later than its time limit is passed over when it turns
+// up, so one slow frame does not put the later messages out of step.
 #include <fcntl.h>
 #include <poll.h>
 #include <unistd.h>
@@ -15,19 +17,33 @@
 namespace {
 
 using Clock = std::chrono::steady_clock;
-constexpr int kTimeoutMs = 2000;
+// Frames take over a second where OpenGL is emulated in a slow VM.
+constexpr std::chrono::seconds kTimeout{10};
+constexpr int kMessageSize = 3;
 
-// Waits for `count` bytes; false on a timeout.
-bool ReadBytes(int fd, unsigned char* into, int count) {
+// Waits until `count` bytes have come, or the deadline; false on a timeout.
+bool ReadBytes(int fd, unsigned char* into, int count, Clock::time_point deadline) {
   int have = 0;
   while (have < count) {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
     pollfd waiting{fd, POLLIN, 0};
-    if (poll(&waiting, 1, kTimeoutMs) <= 0) return false;
+    if (left.count() <= 0 || poll(&waiting, 1, static_cast<int>(left.count())) <= 0) return false;
     const ssize_t n = read(fd, into + have, static_cast<size_t>(count - have));
     if (n <= 0) return false;
     have += static_cast<int>(n);
   }
   return true;
+}
+
+// Reads echoes until the one of `message` comes, passing over late echoes
+// of earlier messages; false when it does not come within the time limit.
+bool AwaitEcho(int fd, const unsigned char* message, Clock::time_point start) {
+  unsigned char echo[kMessageSize];
+  while (ReadBytes(fd, echo, kMessageSize, start + kTimeout)) {
+    if (std::equal(echo, echo + kMessageSize, message)) return true;
+  }
+  return false;
 }
 
 }  // namespace
@@ -47,13 +63,13 @@ int main(int argc, char** argv) {
   int lost = 0;
   for (int i = 0; i < count; ++i) {
     // Note-on and note-off in turn, so every echo carries its status byte.
-    const unsigned char message[3] = {static_cast<unsigned char>(i % 2 == 0 ? 0x90 : 0x80),
-                                      static_cast<unsigned char>(48 + (i / 2) % 25),
-                                      static_cast<unsigned char>(i % 2 == 0 ? 100 : 0)};
-    unsigned char echo[3];
+    const unsigned char message[kMessageSize] = {
+        static_cast<unsigned char>(i % 2 == 0 ? 0x90 : 0x80),
+        static_cast<unsigned char>(48 + (i / 2) % 25),
+        static_cast<unsigned char>(i % 2 == 0 ? 100 : 0)};
     const Clock::time_point start = Clock::now();
     if (write(fd, message, sizeof message) != sizeof message) return 1;
-    if (!ReadBytes(fd, echo, sizeof echo) || !std::equal(echo, echo + 3, message)) {
+    if (!AwaitEcho(fd, message, start)) {
       ++lost;
       continue;
     }
