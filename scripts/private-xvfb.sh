@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the test scripts: starts an X server of their own (Xvfb) on a
 # free display, exports DISPLAY, has SDL use it even on a Wayland desktop,
 # and stops it when the script exits.

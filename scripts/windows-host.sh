@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the Windows scripts: where this Debian release cannot build or
 # test the Windows version, they stop with one line that says why, and exit
 # status 77. The build compiles PortMidi 217's Windows back end from Debian's

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced after lib.sh by the scripts that need a Wayland desktop: a private
 # headless sway (software rendering, no input devices, one 1024 x 768 output
 # at 60 Hz), with its Xwayland for X11 clients. sway refuses to run as root,
@@ -37,9 +38,10 @@ EOF
   wait_until 30 sway_up || fail "sway did not start: $(tail -n 5 "$WORK/sway.log")"
   # The compositor itself, as runuser does not pass it the signal that ends
   # the test; it ends its own helpers (swaybg, Xwayland) as it goes.
-  PIDS+=($(pgrep -u "$SWAY_USER" -f -- "sway -c $SWAY_HOME/config"))
-  SWAYSOCK=$(ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock)
-  WAYLAND_DISPLAY=$(basename "$(ls "$XDG_RUNTIME_DIR"/wayland-[0-9] | head -n 1)")
+  mapfile -t -O "${#PIDS[@]}" PIDS < <(pgrep -u "$SWAY_USER" -f -- "sway -c $SWAY_HOME/config")
+  local sockets=("$XDG_RUNTIME_DIR"/sway-ipc.*.sock) displays=("$XDG_RUNTIME_DIR"/wayland-[0-9])
+  SWAYSOCK=${sockets[0]}
+  WAYLAND_DISPLAY=${displays[0]##*/}
   export SWAYSOCK WAYLAND_DISPLAY
 }
 

@@ -24,9 +24,9 @@ system="ADVAPI32.dll GDI32.dll GLU32.dll KERNEL32.dll msvcrt.dll OPENGL32.dll US
 for program in "$exe:GUI" "$devices:CUI"; do
   headers=$(x86_64-w64-mingw32-objdump -p "${program%:*}")
   grep -q "Subsystem.*(Windows ${program##*:})" <<<"$headers" || fail "$program: wrong subsystem"
-  for dll in $(awk '/DLL Name:/ {print $3}' <<<"$headers"); do
+  while read -r dll; do
     [[ " $system " == *" $dll "* ]] || fail "${program%:*} imports $dll, which is not a system DLL"
-  done
+  done < <(awk '/DLL Name:/ {print $3}' <<<"$headers")
 done
 
 # --- A private, quiet Wine -------------------------------------------------
