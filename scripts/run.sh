@@ -7,4 +7,6 @@ cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset program >/dev/null
 cmake --build --preset program -j "$(nproc)"
+echo "Starting build/orbwell-midi; Escape or the close button ends it. In a second terminal here," \
+  "build/orbwell-midi-devices tells how to connect a keyboard (README.md, First run on Linux)."
 exec build/orbwell-midi
