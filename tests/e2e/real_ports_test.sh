@@ -63,8 +63,35 @@ normalise() {
       } }'
 }
 
-# thru HEX: plays HEX into the port and prints what came back, normalised.
-thru() { amidi -p "$raw" -S "$1" -d -t 3 | normalise; }
+# listen: dumps what comes out of the port's raw side into $WORK/out, from
+# the moment it returns.
+listen() {
+  stdbuf -o0 amidi -p "$raw" -d >"$WORK/out" 2>/dev/null &
+  listener=$!
+  PIDS+=("$listener")
+  listening() {
+    local fd
+    for fd in "/proc/$listener/fd"/*; do [[ $(readlink "$fd") == /dev/snd/midi* ]] && return 0; done
+    return 1
+  }
+  wait_until 30 listening || fail "amidi did not open $raw"
+}
+# heard_back COUNT: once COUNT messages have come out (or after two minutes),
+# stops listening and prints them, normalised.
+heard_back() {
+  come() { [ "$(normalise <"$WORK/out" | wc -l)" -ge "$1" ]; }
+  wait_until 120 come "$1" || true
+  kill "$listener"
+  wait "$listener" 2>/dev/null || true
+  normalise <"$WORK/out"
+}
+# thru HEX COUNT: plays HEX into the port and prints the COUNT messages that
+# came back.
+thru() {
+  listen
+  amidi -p "$raw" -S "$1"
+  heard_back "$2"
+}
 
 screenshot() { import -window "$(window_id "$TITLE")" "$WORK/$1.png"; }
 # Width of the lit run through the window's centre, where the middle sphere
@@ -158,24 +185,24 @@ fi
 }
 for name in channel common sysex_short sysex_long; do
   sent=${!name}
-  got=$(thru "$sent")
+  got=$(thru "$sent" "$(normalise <<<"$sent" | wc -l)")
   [ "$got" = "$(normalise <<<"$sent")" ] || fail "$name: sent $sent, got $(tr '\n' ' ' <<<"$got")"
 done
 # A system-exclusive message cut off by a note-on: the library drops the
 # note-on, but what follows it comes out, after the message is closed.
 sysex_cut="F0 7D $(for i in $(seq 0 297); do printf '%02X ' $((i % 128)); done)"
-got=$(thru "$sysex_cut 90 3C 64 B0 07 40 90 3E 50")
+got=$(thru "$sysex_cut 90 3C 64 B0 07 40 90 3E 50" 3)
 process_running "$app" || fail "cut-off system exclusive: the program ended: $(cat "$WORK/stdout")"
 [ "$(tail -n 2 <<<"$got")" = $'B00740\n903E50' ] &&
   grep -qE '^F07D[0-9A-F]*F7$' <<<"$got" ||
   fail "cut-off system exclusive: got $(tr '\n' ' ' <<<"$got")"
-got=$(thru "90 30 7F FE F8 F8 80 30 00 FE F8 FA")
+got=$(thru "90 30 7F FE F8 F8 80 30 00 FE F8 FA" 3)
 [ "$got" = $'90307F\n803000\nFA' ] || fail "active sensing or clock passed: $(tr '\n' ' ' <<<"$got")"
 # A start message inside a long system-exclusive message: the kernel hands
 # the first 256 bytes over, then the start, and the library packs the start
 # as the first byte of the next event. It must go out once, not twice.
 data=$(for i in $(seq 0 263); do printf '%02X ' $((i % 128)); done)
-got=$(thru "F0 7D ${data:0:762}FA ${data:762}F7")
+got=$(thru "F0 7D ${data:0:762}FA ${data:762}F7" 2)
 [ "$got" = "$(printf 'FA\nF07D%sF7' "$(tr -d ' ' <<<"$data")")" ] ||
   fail "start inside system exclusive: got $(tr '\n' ' ' <<<"$got")"
 
@@ -188,25 +215,16 @@ input_port=$(aconnect -l | awk -v port="${port#VirMIDI }'" '
   /^client / { virmidi = index($0, "Virtual Raw MIDI " port) > 0 }
   virmidi && /Connecting To:/ { sub(/.*Connecting To: /, ""); sub(/\[.*/, ""); print; exit }')
 [ -n "$input_port" ] || fail "no sequencer port of the program reads from $port: $(aconnect -l)"
-# listening: the amidi started last has the port's raw side open.
-listening() {
-  local fd
-  for fd in "/proc/$listener/fd"/*; do [[ $(readlink "$fd") == /dev/snd/midi* ]] && return 0; done
-  return 1
-}
-# sequencer PIECE...: sends the pieces to the program's input on the
-# sequencer and prints what came out of the port, normalised.
+# sequencer COUNT PIECE...: sends the pieces to the program's input on the
+# sequencer and prints the COUNT messages that came out of the port.
 sequencer() {
-  amidi -p "$raw" -d -t 3 >"$WORK/sequencer-out" &
-  listener=$!
-  wait_until 30 listening || fail "amidi did not open $raw"
-  "$seq_send" "$input_port" "$@" || fail "could not send to the program's port $input_port"
-  wait "$listener" || true
-  normalise <"$WORK/sequencer-out"
+  listen
+  "$seq_send" "$input_port" "${@:2}" || fail "could not send to the program's port $input_port"
+  heard_back "$1"
 }
-got=$(sequencer "F0 01 02 03 04 05" "06 07 B0 07 40 08 F7")
+got=$(sequencer 2 "F0 01 02 03 04 05" "06 07 B0 07 40 08 F7")
 [ "$got" = $'F001020304050607F7\nB00740' ] || fail "status inside the pieces: got $(tr '\n' ' ' <<<"$got")"
-got=$(sequencer "F0 11 12 13 14 15 16" "F0 21 22 F7")
+got=$(sequencer 2 "F0 11 12 13 14 15 16" "F0 21 22 F7")
 grep -qxE 'F0111213(141516)?F7' <<<"$(head -n 1 <<<"$got")" &&
   [ "$(tail -n +2 <<<"$got")" = "F02122F7" ] ||
   fail "a new F0 inside the pieces: got $(tr '\n' ' ' <<<"$got")"
@@ -267,10 +285,7 @@ demo=$(dirname "$0")/../../data/orbwell-midi-demo.mid
 smf_messages "$demo" >"$WORK/demo"
 cut -d " " -f 2 "$WORK/demo" >"$WORK/demo-sent"
 [ "$(wc -l <"$WORK/demo-sent")" -gt 300 ] || fail "the demo piece holds $(wc -l <"$WORK/demo-sent") messages"
-stdbuf -o0 amidi -p "$raw" -d >"$WORK/demo-out" 2>/dev/null &
-listener=$!
-PIDS+=("$listener")
-wait_until 30 listening || fail "amidi did not open $raw"
+listen
 # Into the port's raw side, each message at its time in the piece, as a
 # keyboard plays it: the pause before it, then its bytes as printf writes
 # them. The pauses are reads that time out, with no process of their own.
@@ -282,13 +297,10 @@ while read -r pause bytes; do
   [ "$pause" = 0.000 ] || read -r -t "$pause" -u 7 || true
   printf %b "$bytes" >&6
 done <"$WORK/demo-paced"
-demo_out() { normalise <"$WORK/demo-out"; }
-all_out() { [ "$(demo_out | wc -l)" -ge "$(wc -l <"$WORK/demo-sent")" ]; }
-wait_until 120 all_out || true
-kill "$listener"
-[ "$(demo_out)" = "$(cat "$WORK/demo-sent")" ] ||
-  fail "the demo piece: $(wc -l <"$WORK/demo-sent") messages played, $(demo_out | wc -l) came out:" \
-    "$(diff <(demo_out) "$WORK/demo-sent" | head -n 5)"
+heard_back "$(wc -l <"$WORK/demo-sent")" >"$WORK/demo-out"
+cmp -s "$WORK/demo-out" "$WORK/demo-sent" ||
+  fail "the demo piece: $(wc -l <"$WORK/demo-sent") messages played, $(wc -l <"$WORK/demo-out") came out:" \
+    "$(diff "$WORK/demo-out" "$WORK/demo-sent" | head -n 5)"
 process_running "$app" || fail "the demo piece ended the program: $(cat "$WORK/stdout")"
 
 # --- Escape and the close button ------------------------------------------
