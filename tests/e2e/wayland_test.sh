@@ -101,9 +101,16 @@ end_tree() {
 
 # At scale 1, and at 200 % as on a HiDPI laptop, with the same desktop size
 # in its units: the window keeps its size in them, the compositor scales it.
+# at_scale SCALE: sway's output is at that scale, 1024 x 768 in its units.
+at_scale() {
+  on_desktop swaymsg -t get_outputs | jq -e --argjson scale "$1" '.[] | select(.name == "HEADLESS-1") |
+    .scale == $scale and .current_mode.width == 1024 * $scale' >/dev/null
+}
 for scale in 1 2; do
-  on_desktop swaymsg -q output HEADLESS-1 mode $((1024 * scale))x$((768 * scale))@60Hz scale "$scale" ||
-    fail "sway took no scale $scale"
+  # swaymsg gives up on an answer after 3 s, which a compositor emulated in
+  # a slow VM can take to change its mode: the output itself tells.
+  on_desktop swaymsg -q output HEADLESS-1 mode $((1024 * scale))x$((768 * scale))@60Hz scale "$scale" || true
+  wait_until 120 at_scale "$scale" || fail "sway took no scale $scale"
   start_fake_midi
   [ "$(window_size)" = 640x480 ] || fail "window of $(window_size) at scale $scale"
   # The middle sphere (note 60) to full size, so the centre is lit however the
