@@ -183,7 +183,9 @@ cpus=$(nproc)
 
 # boot: starts the VM and waits until it ends, the command has not started
 # within the boot limit (status 2), KVM cannot run it (status 3), or the time
-# limit is past (status 1).
+# limit is past (status 1). Under KVM, QEMU ending before the guest has
+# started the command or left a status is KVM failing too: some hosts abort
+# at once ("failed to set MSR"), with no "KVM internal error" line.
 boot() {
   rm -f "$run/started" "$run/status"
   : >"$run/stdout"
@@ -219,6 +221,10 @@ boot() {
   wait "$qemu_pid" 2>/dev/null
   qemu_pid=""
   wait "${tail_pids[@]}" 2>/dev/null
+  if [ "$outcome" = 0 ] && [ "${acceleration[1]}" = kvm ] && [ ! -e "$run/started" ] &&
+    [ ! -e "$run/status" ]; then
+    outcome=3
+  fi
   return "$outcome"
 }
 
@@ -233,7 +239,8 @@ deadline=$((SECONDS + limit))
 boot
 outcome=$?
 if [ "$outcome" = 3 ]; then
-  echo "run-in-vm: KVM cannot run the VM on this host; emulating it, now and from now on" >&2
+  echo "run-in-vm: KVM cannot run the VM on this host ($(grep -m 1 . "$run/qemu.log"));" \
+    "emulating it, now and from now on" >&2
   : >"$kvm_fails"
   emulate
   boot
