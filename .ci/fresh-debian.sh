@@ -10,8 +10,8 @@
 #   build's set-up must leave apt working and fetch the portmidi source;
 # - a second minimal system where nothing else was installed, where the
 #   package goes in with apt as a user would install it. Its program is
-#   started there under an X server of this machine: its window, the MIDI
-#   library's failure text, status 255. Then its manual page and menu entry,
+#   started there as the menu starts it, under an X server of this machine:
+#   its window, the MIDI library's failure text, status 255. Then its manual page and menu entry,
 #   and it is removed again without a trace.
 # Every check prints one line, "PASS: ..." or "FAIL: ...", that .ci/run
 # counts; the ctest summary of the tests is in WORKDIR/SUITE-test.log. The
@@ -187,18 +187,21 @@ pass "the package brought OpenGL for GLX and EGL, zenity and (through SDL) a tit
 # The program runs in the second system, on this machine's X server; the
 # failure text is the one its own MIDI library gives.
 cp "$root/home/$user/orbwell-midi/build/tests/pm_error_text" "$clean/tmp/"
-cat >"$work/$suite-program" <<EOF
+# As the menu starts it: through orbwell-midi-autoconnect, which finds the
+# installed program beside itself and says once that it connects nothing.
+mkdir -p "$work/$suite-menu"
+cat >"$work/$suite-menu/orbwell-midi-autoconnect" <<EOF
 #!/bin/sh
-exec chroot --userspec=nobody:nogroup "$clean" env HOME=/tmp /usr/bin/orbwell-midi "\$@"
+exec chroot --userspec=nobody:nogroup "$clean" env HOME=/tmp /usr/bin/orbwell-midi-autoconnect "\$@"
 EOF
 cat >"$work/$suite-error-text" <<EOF
 #!/bin/sh
 exec chroot --userspec=nobody:nogroup "$clean" /tmp/pm_error_text "\$@"
 EOF
-chmod +x "$work/$suite-program" "$work/$suite-error-text"
-bash tests/e2e/midi_failure_test.sh "$work/$suite-program" "$work/$suite-error-text" ||
+chmod +x "$work/$suite-menu/orbwell-midi-autoconnect" "$work/$suite-error-text"
+bash tests/e2e/midi_failure_test.sh "$work/$suite-menu/orbwell-midi-autoconnect" "$work/$suite-error-text" ||
   fail "the installed program on a system with nothing else"
-pass "the installed program: window of 640 x 480, then the MIDI failure, status 255"
+pass "the installed program, as the menu starts it: window of 640 x 480, then the MIDI failure, status 255"
 devices=$(in_clean runuser -u nobody -- sh -c 'orbwell-midi-devices 2>/dev/null; echo "status $?"')
 [ "$devices" = $'no MIDI devices\nstatus 1' ] || fail "orbwell-midi-devices: $devices"
 DEBIAN_FRONTEND=noninteractive in_clean apt-get install -y -q --no-install-recommends man-db \

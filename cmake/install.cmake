@@ -3,7 +3,7 @@ include(GNUInstallDirs)
 set(ORBWELL_APP_ID org.orbwell_midi.orbwell_midi)
 set(ORBWELL_GENERATED ${CMAKE_BINARY_DIR}/generated)
 
-install(TARGETS orbwell-midi orbwell-midi-devices RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS orbwell-midi orbwell-midi-devices orbwell-midi-autoconnect RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES data/orbwell-midi.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES data/icons/orbwell-midi.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -20,7 +20,7 @@ install(FILES ${ORBWELL_GENERATED}/${ORBWELL_APP_ID}.metainfo.xml
 
 # Manual pages and the changelog, compressed as Debian keeps them.
 set(compressed)
-foreach(page orbwell-midi.1 orbwell-midi-devices.1)
+foreach(page orbwell-midi.1 orbwell-midi-devices.1 orbwell-midi-autoconnect.1)
   configure_file(docs/${page}.in ${ORBWELL_GENERATED}/${page} @ONLY)
   list(APPEND compressed ${ORBWELL_GENERATED}/${page}.gz)
 endforeach()
@@ -32,6 +32,7 @@ foreach(file ${compressed})
 endforeach()
 add_custom_target(compressed_docs ALL DEPENDS ${compressed})
 install(FILES ${ORBWELL_GENERATED}/orbwell-midi.1.gz ${ORBWELL_GENERATED}/orbwell-midi-devices.1.gz
+              ${ORBWELL_GENERATED}/orbwell-midi-autoconnect.1.gz
         DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES README.md LICENSE docs/copyright ${ORBWELL_GENERATED}/changelog.gz
         DESTINATION ${CMAKE_INSTALL_DOCDIR})
@@ -46,10 +47,12 @@ set(CPACK_PACKAGE_DESCRIPTION
 lit spheres. A note-on for notes 48 to 72 on MIDI channel 1 sets one sphere's
 size from its velocity; control changes on channel 1 set the colour and
 direction of the single light. Every event read from MIDI input 1 is written
-unchanged and at once to MIDI output 0 (MIDI thru), but for timing clock and
-active sensing, so it can sit between a controller and a sound module while it
-is played live. Where both are the kernel's Midi Through port, it writes
-nothing back to it.")
+unchanged to MIDI output 0 (MIDI thru) between frames, within one display
+refresh plus the drawing of a frame, but for timing clock and active sensing,
+so it can sit between a controller and a sound module while it is played live.
+Where both are the kernel's Midi Through port, it writes nothing back to it.
+Started from the menu, it connects every MIDI keyboard to itself while it
+runs, one plugged in meanwhile too, and a running software synthesizer.")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)

@@ -1,12 +1,12 @@
 #!/usr/bin/env bash
 # Installs what building and running orbwell-midi need (no test tools),
-# builds the program and orbwell-midi-devices alone in build/, and starts
-# orbwell-midi on this desktop.
+# builds the programs alone in build/, and starts orbwell-midi on this
+# desktop as the menu does: through orbwell-midi-autoconnect, which connects
+# every keyboard to it while it runs.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 cmake --preset program >/dev/null
 cmake --build --preset program -j "$(nproc)"
-echo "Starting build/orbwell-midi; Escape or the close button ends it. In a second terminal here," \
-  "build/orbwell-midi-devices tells how to connect a keyboard (README.md, First run on Linux)."
-exec build/orbwell-midi
+echo "Starting orbwell-midi: plug in your keyboard and play. Escape or the close button ends it."
+exec build/orbwell-midi-autoconnect

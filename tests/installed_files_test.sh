@@ -12,6 +12,7 @@ cmake --install "$build" --prefix "$prefix" >"$WORK/install.log" 2>&1 ||
   fail "cmake --install failed: $(cat "$WORK/install.log")"
 
 expected="bin/orbwell-midi
+bin/orbwell-midi-autoconnect
 bin/orbwell-midi-devices
 share/applications/orbwell-midi.desktop
 share/doc/orbwell-midi/LICENSE
@@ -20,6 +21,7 @@ share/doc/orbwell-midi/changelog.gz
 share/doc/orbwell-midi/copyright
 share/icons/hicolor/48x48/apps/orbwell-midi.png
 share/icons/hicolor/scalable/apps/orbwell-midi.svg
+share/man/man1/orbwell-midi-autoconnect.1.gz
 share/man/man1/orbwell-midi-devices.1.gz
 share/man/man1/orbwell-midi.1.gz
 share/metainfo/org.orbwell_midi.orbwell_midi.metainfo.xml
@@ -30,13 +32,13 @@ actual=$(cd "$WORK" && find . ! -type d ! -name install.log | sed 's|^\./opt/som
 [ "$actual" = "$expected" ] ||
   fail "installed files differ from the expected list:"$'\n'"$(diff <(echo "$expected") <(echo "$actual") || true)"
 
-for program in orbwell-midi orbwell-midi-devices; do
+for program in orbwell-midi orbwell-midi-devices orbwell-midi-autoconnect; do
   file="$prefix/bin/$program"
   [ -x "$file" ] || fail "$program is not executable"
   ! readelf -d "$file" | grep -qE 'R(UN)?PATH' || fail "$program keeps a library search path: $(readelf -d "$file" | grep -E 'R(UN)?PATH')"
 done
 # The manual pages are real gzip streams of pages that name their program.
-for page in orbwell-midi orbwell-midi-devices; do
+for page in orbwell-midi orbwell-midi-devices orbwell-midi-autoconnect; do
   zcat "$prefix/share/man/man1/$page.1.gz" | grep -q "^\.TH ${page^^} 1" ||
     fail "$page.1.gz is not the manual page of $page"
 done

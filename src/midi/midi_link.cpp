@@ -58,7 +58,7 @@ void PumpMidi(MidiLink* link) {
     if (read == pmNoData) {
       return;
     }
-    // Thru comes first: what is played must leave unchanged and at once,
+    // Thru comes first: what is played must leave unchanged as soon as it is read,
     // whatever the scene makes of it. A loopback port has already handed
     // the event to its other readers; written back, it would come round
     // again, and again, within this very pump.

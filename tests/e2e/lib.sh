@@ -139,6 +139,26 @@ midi_failure_text() {
   printf 'PortMidi call failed...\n  %s\ntype ENTER...' "$text"
 }
 
+# The picture, seen from outside: the width of the lit run through the
+# window's centre, where the middle sphere (note 60) stays however the grid
+# turns. screenshot NAME keeps the window's picture as $WORK/NAME.png.
+screenshot() { import -window "$(window_id "$TITLE")" "$WORK/$1.png"; }
+centre_width() {
+  convert "$WORK/$1.png" -crop 640x1+0+240 -depth 8 txt:- | awk -F'[,:() ]+' '
+    NR > 1 { lit[$1] = ($3 + $4 + $5) > 0 }
+    END { l = 320; while (l > 0 && lit[l - 1]) l--; r = 320; while (r < 639 && lit[r + 1]) r++; print lit[320] ? r - l + 1 : 0 }'
+}
+# width_now NAME: takes a screenshot and prints the middle sphere's width.
+width_now() {
+  screenshot "$1"
+  centre_width "$1"
+}
+first_frame_drawn() { [ "$(width_now first)" -gt 0 ]; }
+grown_beyond() { [ "$(width_now big)" -gt "$1" ]; }
+shrunk_to() { [ "$(width_now small)" -le "$1" ]; }
+# The program has opened its MIDI ports on the sequencer.
+ports_open() { aconnect -l | grep -q "Connecting To"; }
+
 output_is() { [ "$(cat "$1")" = "$2" ]; }
 output_has() { grep -qF -- "$2" "$1"; }
 

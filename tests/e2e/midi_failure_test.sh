@@ -6,6 +6,8 @@
 # The text is the library's own, as PM_ERROR_TEXT (built against the same
 # library) says. With --ports-as-they-are it runs with the machine's own
 # ports, for a caller that has made a world without device 1 itself.
+# Started by orbwell-midi-autoconnect, the same holds, and the launcher says
+# once on standard error that it connects nothing.
 # usage: midi_failure_test.sh PROGRAM PM_ERROR_TEXT [--ports-as-they-are]
 source "$(dirname "$0")/lib.sh"
 program=$1
@@ -34,4 +36,8 @@ window_exists "$TITLE" || fail "the window went away while the prompt waited"
 echo >&4
 await_exit "$app" 60
 [ "$STATUS" = 255 ] || fail "exit status $STATUS, expected 255"
+if [ "$(basename "$program")" = orbwell-midi-autoconnect ]; then
+  [ "$(grep -c "orbwell-midi-autoconnect: MIDI devices 0 and 1 are not Midi Through" "$WORK/stderr")" = 1 ] ||
+    fail "the launcher did not say once that it connects nothing: $(cat "$WORK/stderr")"
+fi
 echo "PASS: window, then the MIDI failure and prompt, then exit status 255"
