@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Measures the pace on a Wayland desktop: frames per second and the longest
 # gap between two frames (MIDI thru waits for the next one), with the window
-# visible and with it on another workspace, through Xwayland (SDL's X11
-# driver) and as a native Wayland client, under a private headless sway at
-# 60 Hz. Two programs: the program itself, with the MIDI library's double
+# visible, with it on another workspace, and hidden there, then shown again
+# (does the display pace it again?), through Xwayland (SDL's X11 driver) and
+# as a native Wayland client, under a private headless sway at 60 Hz. Two programs: the program itself, with the MIDI library's double
 # counting its pumps (one a frame), and our platform layer alone drawing
 # empty frames (tests/frame_pace), which shows the pace where drawing costs
 # nothing. Each line is the mean over SECONDS seconds, after two to settle,
@@ -26,9 +26,12 @@ layer=$(desktop_copy "$build/tests/frame_pace")
 x11_display=$(xwayland_display)
 
 # measure WHAT DRIVER PLACE: one run of the program or the layer, with SDL's
-# x11 or wayland driver, its window visible or unseen.
+# x11 or wayland driver, its window visible, unseen, or hidden and then
+# shown again ("again": hidden for SECONDS after two to settle, then shown
+# for SECONDS; each half measured after two seconds more to settle).
 measure() {
-  local log="$SWAY_HOME/pace-$1-$2-$3" driver_env
+  local log="$SWAY_HOME/pace-$1-$2-$3" driver_env runtime=$((seconds + 2))
+  [ "$3" != again ] || runtime=$((2 * seconds + 2))
   if [ "$2" = x11 ]; then
     driver_env=(env -u WAYLAND_DISPLAY DISPLAY="$x11_display" SDL_VIDEODRIVER=x11)
   else
@@ -38,24 +41,47 @@ measure() {
     on_desktop "${driver_env[@]}" ORBWELL_FAKE_MIDI_INPUT=/dev/null ORBWELL_FAKE_MIDI_PUMPS="$log" \
       "$program" </dev/null >/dev/null 2>"$WORK/stderr" &
   else
-    on_desktop "${driver_env[@]}" "$layer" $((seconds + 3)) </dev/null >"$log" 2>"$WORK/stderr" &
+    on_desktop "${driver_env[@]}" "$layer" $((runtime + 1)) </dev/null >"$log" 2>"$WORK/stderr" &
   fi
   local app=$!
   PIDS+=("$app")
   wait_until 30 window_listed "$TITLE" || fail "$*: no window; $(tail -n 3 "$WORK/stderr")"
-  [ "$3" = visible ] || on_desktop swaymsg -q "[title=\"$TITLE\"] move to workspace 2"
-  sleep $((seconds + 2))
+  case $3 in
+    visible) sleep "$runtime" ;;
+    unseen)
+      on_desktop swaymsg -q "[title=\"$TITLE\"] move to workspace 2"
+      sleep "$runtime"
+      ;;
+    again)
+      sleep 2
+      on_desktop swaymsg -q "[title=\"$TITLE\"] move to workspace 2"
+      sleep "$seconds"
+      on_desktop swaymsg -q "[title=\"$TITLE\"] move to workspace 1"
+      sleep "$seconds"
+      ;;
+  esac
   [ "$1" = layer ] || on_desktop swaymsg -q "[title=\"$TITLE\"] kill"
   await_exit "$app" 30
   [ "$STATUS" = 0 ] || fail "$*: exit status $STATUS"
-  awk -v what="$*" -v first=2 -v last=$((seconds + 2)) '
-    $1 + 0 > first && $1 + 0 <= last + 0.5 { rate += $3; n++; if ($9 > gap) gap = $9 }
-    END { printf "%-24s %7.1f frames per second, longest gap %6.1f ms\n", what, rate / n, gap }' "$log"
+  # pace FROM TO: frames per second and longest gap in the lines of that span.
+  pace() {
+    awk -v first="$1" -v last="$2" '
+      $1 + 0 > first && $1 + 0 <= last + 0.5 { rate += $3; n++; if ($9 > gap) gap = $9 }
+      END { printf "%7.1f frames per second, longest gap %6.1f ms", rate / n, gap }' "$log"
+  }
+  # The swap intervals asked for, in order, where the layer says.
+  intervals() { awk '/swap interval/ { if (n++ == 0 || $NF != last) printf " %s", $NF; last = $NF }' "$log"; }
+  if [ "$3" = again ]; then
+    printf '%-24s hidden: %s; shown again: %s%s\n' "$*" "$(pace 4 $((seconds + 2)))" \
+      "$(pace $((seconds + 4)) $((2 * seconds + 2)))" "$([ "$1" = layer ] && echo "; intervals$(intervals)")"
+  else
+    printf '%-24s %s\n' "$*" "$(pace 2 $((seconds + 2)))"
+  fi
 }
 
 for what in program layer; do
   for driver in x11 wayland; do
-    for place in visible unseen; do
+    for place in visible unseen again; do
       measure "$what" "$driver" "$place"
     done
   done

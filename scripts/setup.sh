@@ -15,7 +15,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake pkg-config
-  libportmidi-dev libgl-dev libglu1-mesa-dev libsdl2-dev libasound2-dev
+  libportmidi-dev libgl-dev libglu1-mesa-dev libsdl2-dev libwayland-dev libasound2-dev
   alsa-utils
 )
 windows=false

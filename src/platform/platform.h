@@ -233,7 +233,8 @@ int ChoosePixelFormat(HDC hDC, const PIXELFORMATDESCRIPTOR* request);
 BOOL SetPixelFormat(HDC hDC, int format, const PIXELFORMATDESCRIPTOR* request);
 // Presents the back buffer, at most one frame a display refresh. Once a swap
 // has stalled (the window cannot be seen), later ones no longer wait for the
-// display but keep that pace by the clock. FALSE for an unknown context.
+// display but keep that pace by the clock, until a swap that tries the
+// display again finds the window seen. FALSE for an unknown context.
 BOOL SwapBuffers(HDC hDC);
 
 // A compatibility (fixed-function) context for a device context whose pixel

@@ -1,6 +1,7 @@
 // Device contexts, the pixel format and OpenGL contexts on SDL2.
 #include "platform/sdl_platform.h"
 
+#include <algorithm>
 #include <thread>
 
 namespace {
@@ -10,6 +11,12 @@ using Clock = std::chrono::steady_clock;
 constexpr int kOnlyFormat = 1;
 constexpr int kDefaultRefreshRate = 60;  // Hz, where the display does not say
 constexpr int kStalledSwapFrames = 3;    // a swap longer than this many frames has stalled
+// Trying the display again by the clock while a stall paces the window: at
+// least this far apart, and this many times as long as a stalled try took;
+// only where one takes fewer frames than this.
+constexpr std::chrono::seconds kTryEvery{1};
+constexpr int kTryCostShare = 20;
+constexpr int kCheapestTry = 6;
 constexpr BYTE kDepthBits = 16;
 constexpr DWORD kRequiredFlags = PFD_DRAW_TO_WINDOW | PFD_SUPPORT_OPENGL | PFD_DOUBLEBUFFER;
 
@@ -72,20 +79,45 @@ BOOL SwapBuffers(HDC hDC) {
   if (hWnd == nullptr) {
     return FALSE;
   }
+  const bool current = SDL_GL_GetCurrentWindow() == hWnd->window;
+  // A stall paces the window by the clock; one swap waits for the display
+  // again once the window may be seen.
+  const bool stalled = hWnd->selfPaced && hWnd->driverWaits && current;
+  if (stalled && FrameWasDrawn(hWnd)) hWnd->tryNow = true;
+  const bool compositorTells = stalled && WatchFrames(hWnd);
+  const bool trying =
+      stalled && (hWnd->tryNow || (!compositorTells && Clock::now() >= hWnd->nextTry));
+  if (trying) SDL_GL_SetSwapInterval(1);
   const Clock::time_point start = Clock::now();
   SDL_GL_SwapWindow(hWnd->window);
+  const Clock::time_point end = Clock::now();
   const Clock::duration period = FramePeriodOf(hWnd);
   // A window the compositor does not show (on another workspace, say) gets
   // no frame of the display, and a swap waiting for one waits for SDL's or
-  // the server's timeout instead: 50 ms or more. The program echoes MIDI
-  // between frames, so from then on the layer stops waiting and paces the
-  // frames itself. Finding out whether the window is seen again would cost
-  // another such wait, so it keeps doing so.
-  if (!hWnd->selfPaced && Clock::now() - start > kStalledSwapFrames * period) {
-    hWnd->selfPaced = true;
-    hWnd->nextFrame = Clock::now();
-    if (SDL_GL_GetCurrentWindow() == hWnd->window) SDL_GL_SetSwapInterval(0);
+  // the server's timeout instead: 50 ms to a second. The program echoes MIDI
+  // between frames, so the layer then stops waiting and paces the frames
+  // itself. It tries the display again once the window may be seen: on
+  // Wayland when the compositor draws it again, elsewhere after a window
+  // event that may mean so (shown, exposed, focused, moved). Where neither
+  // can tell, it tries by the clock, where a try costs little (SDL 3 waits
+  // 50 ms on Wayland): a twentieth of the time at most. A try as long as
+  // Xwayland's 1 s timer is never made by the clock: the MIDI input could
+  // fill meanwhile.
+  if ((!hWnd->selfPaced || trying) && current) {
+    const Clock::duration took = end - start;
+    if (took > kStalledSwapFrames * period) {
+      if (!hWnd->selfPaced) hWnd->nextFrame = end;
+      hWnd->selfPaced = true;
+      hWnd->nextTry = took < kCheapestTry * period
+                          ? end + std::max<Clock::duration>(kTryEvery, kTryCostShare * took)
+                          : Clock::time_point::max();
+      SDL_GL_SetSwapInterval(0);
+    } else if (trying) {
+      hWnd->selfPaced = false;  // seen again: the display paces it
+    }
   }
+  if (compositorTells && !hWnd->selfPaced) StopWatchingFrames(hWnd);
+  hWnd->tryNow = false;
   if (hWnd->selfPaced) {
     PaceFrame(hWnd, period);
   }
@@ -117,7 +149,8 @@ BOOL wglMakeCurrent(HDC hDC, HGLRC hRC) {
   // default: GLX under Mesa waits for the display unless told otherwise,
   // EGL under SDL3 does not unless asked. A driver that will not wait leaves
   // the pacing to the layer.
-  hWnd->selfPaced = SDL_GL_SetSwapInterval(1) != 0;
+  hWnd->driverWaits = SDL_GL_SetSwapInterval(1) == 0;
+  hWnd->selfPaced = !hWnd->driverWaits;
   hWnd->nextFrame = Clock::now();
   return TRUE;
 }

@@ -33,6 +33,22 @@ WPARAM VirtualKeyOf(SDL_Keycode key) {
   }
 }
 
+// Window events after which a window that could not be seen may be seen.
+bool MayBeSeenAgain(Uint8 windowEvent) {
+  switch (windowEvent) {
+    case SDL_WINDOWEVENT_SHOWN:
+    case SDL_WINDOWEVENT_EXPOSED:
+    case SDL_WINDOWEVENT_MOVED:
+    case SDL_WINDOWEVENT_SIZE_CHANGED:
+    case SDL_WINDOWEVENT_RESTORED:
+    case SDL_WINDOWEVENT_MAXIMIZED:
+    case SDL_WINDOWEVENT_FOCUS_GAINED:
+    case SDL_WINDOWEVENT_TAKE_FOCUS:
+    case SDL_WINDOWEVENT_DISPLAY_CHANGED: return true;
+    default: return false;
+  }
+}
+
 void QueueEvent(const SDL_Event& event) {
   if (event.type == SDL_KEYDOWN) {
     const WPARAM key = VirtualKeyOf(event.key.keysym.sym);
@@ -40,10 +56,13 @@ void QueueEvent(const SDL_Event& event) {
     if (key != 0 && hWnd != nullptr) {
       queue.push_back(MSG{hWnd, WM_KEYDOWN, key, 1, event.key.timestamp, POINT{0, 0}});
     }
-  } else if (event.type == SDL_WINDOWEVENT && event.window.event == SDL_WINDOWEVENT_CLOSE) {
+  } else if (event.type == SDL_WINDOWEVENT) {
     HWND hWnd = FindWindowRecordById(event.window.windowID);
-    if (hWnd != nullptr) {
+    if (hWnd == nullptr) return;
+    if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
       queue.push_back(MSG{hWnd, WM_CLOSE, 0, 0, event.window.timestamp, POINT{0, 0}});
+    } else if (MayBeSeenAgain(event.window.event)) {
+      hWnd->tryNow = true;  // SwapBuffers tries waiting for the display again
     }
   }
 }

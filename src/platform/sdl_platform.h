@@ -9,21 +9,41 @@
 
 #include <chrono>
 
+struct wl_display;
+struct wl_surface;
+struct wl_event_queue;
+struct wl_callback;
+
+// A Wayland window's frame callback on a queue of the layer's own.
+struct WaylandFrames {
+  wl_display* display = nullptr;
+  wl_surface* surface = nullptr;
+  wl_event_queue* queue = nullptr;  // made on first use
+  wl_callback* callback = nullptr;  // asked for, not yet done
+};
+
 struct HDC__ {
-  HWND owner;
+  HWND owner = nullptr;
 };
 
 struct HWND__ {
-  SDL_Window* window;
-  WNDPROC windowProc;
-  HDC__ dc;         // CS_OWNDC: one device context for the window's life
-  bool glCapable;   // false where the display offers no OpenGL visual
-  int pixelFormat;  // 0 until SetPixelFormat
+  SDL_Window* window = nullptr;
+  WNDPROC windowProc = nullptr;
+  HDC__ dc;                // CS_OWNDC: one device context for the window's life
+  bool glCapable = false;  // false where the display offers no OpenGL visual
+  int pixelFormat = 0;     // 0 until SetPixelFormat
   // Frames are presented without waiting for the display and paced by the
   // layer instead, one a display refresh: where the driver refuses to wait,
-  // and once a wait has stalled (the window cannot be seen).
-  bool selfPaced;
-  std::chrono::steady_clock::time_point nextFrame;
+  // for good, and while a wait stalls (the window cannot be seen).
+  bool selfPaced = false;
+  bool driverWaits = false;  // the context took swap interval 1
+  std::chrono::steady_clock::time_point nextFrame{};
+  // While a stall paces it, when the display is next tried again: by the
+  // clock, and at once after a window event that may mean it is seen again,
+  // or once a Wayland compositor has drawn it.
+  std::chrono::steady_clock::time_point nextTry{};
+  bool tryNow = false;
+  WaylandFrames waylandFrames;
 };
 
 struct HGLRC__ {
@@ -34,3 +54,13 @@ struct HGLRC__ {
 HWND FindWindowRecord(HWND hWnd);
 // The live window behind an SDL window id, or null.
 HWND FindWindowRecordById(Uint32 windowId);
+
+// On Wayland, asks for the window's next frame callback, to come with the
+// next swap, unless one is pending already. False for a window that is not
+// a Wayland window: the compositor cannot tell the layer then.
+bool WatchFrames(HWND hWnd);
+// Whether the compositor has drawn the window since WatchFrames asked, as
+// far as SDL's event pump has read; never waits. A new ask is needed then.
+bool FrameWasDrawn(HWND hWnd);
+// Drops what WatchFrames made, before the window goes.
+void StopWatchingFrames(HWND hWnd);

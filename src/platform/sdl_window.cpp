@@ -153,9 +153,11 @@ HWND CreateWindowExA(DWORD /*exStyle*/, LPCSTR className, LPCSTR windowName, DWO
     StopVideoWhenUnused();
     return nullptr;
   }
-  auto* hWnd =
-      new HWND__{window, entry->second.lpfnWndProc, HDC__{nullptr}, glCapable, 0, false, {}};
+  auto* hWnd = new HWND__{};
+  hWnd->window = window;
+  hWnd->windowProc = entry->second.lpfnWndProc;
   hWnd->dc.owner = hWnd;
+  hWnd->glCapable = glCapable;
   SDL_SetWindowData(window, "hWnd", hWnd);
   windows.push_back(hWnd);
   if (hWnd->windowProc(hWnd, WM_CREATE, 0, 0) == -1) {
@@ -174,6 +176,7 @@ BOOL DestroyWindow(HWND hWnd) {
   if (focus == hWnd) {
     focus = nullptr;
   }
+  StopWatchingFrames(hWnd);
   SDL_DestroyWindow(hWnd->window);
   delete hWnd;
   StopVideoWhenUnused();

@@ -2,8 +2,12 @@
 // makes its own, titled like it, drawing nothing but a cleared frame as
 // fast as the layer lets it, for SECONDS. Each second it prints how many
 // frames it presented and the longest gap between two, the pace the
-// program's loop (and its MIDI thru) would have without its drawing.
+// program's loop (and its MIDI thru) would have without its drawing, and
+// the swap interval the layer has asked for: 1 while the display paces the
+// frames, 0 while the layer does.
 #include "platform/opengl.h"
+
+#include <SDL.h>
 
 #include <algorithm>
 #include <chrono>
@@ -72,8 +76,8 @@ int main(int argc, char** argv) {
       const std::chrono::duration<double> at = now - start;
       const std::chrono::duration<double> span = now - second;
       const std::chrono::duration<double, std::milli> gap = longest;
-      std::printf("%.1f s: %.1f frames per second, longest gap %.1f ms\n", at.count(),
-                  frames / span.count(), gap.count());
+      std::printf("%.1f s: %.1f frames per second, longest gap %.1f ms, swap interval %d\n",
+                  at.count(), frames / span.count(), gap.count(), SDL_GL_GetSwapInterval());
       std::fflush(stdout);
       second = now;
       frames = 0;
