@@ -61,9 +61,22 @@ struct FakeLibrary {
 FakeLibrary fake;
 
 // The test build of the whole program takes its input from a pipe and logs
-// to a file, both named in the environment; unit tests use neither.
+// to a file, both named in the environment; unit tests use neither. With
+// ORBWELL_FAKE_MIDI_OUTPUT naming a file (a pipe, say), what it writes to its
+// output goes there too, an event a line, its four bytes in hex.
 int feed = -1;
 std::string feedLine;
+FILE* echoes = nullptr;
+
+void Echo(const PmEvent& event) {
+  if (echoes == nullptr) {
+    const char* path = std::getenv("ORBWELL_FAKE_MIDI_OUTPUT");
+    if (path == nullptr || (echoes = std::fopen(path, "w")) == nullptr) return;
+  }
+  std::fprintf(echoes, "%02X %02X %02X %02X\n", event.message & 0xFF, (event.message >> 8) & 0xFF,
+               (event.message >> 16) & 0xFF, (event.message >> 24) & 0xFF);
+  std::fflush(echoes);
+}
 
 void Log(const std::string& entry) {
   CallLog().push_back(entry);
@@ -555,6 +568,7 @@ PmError Pm_Write(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   for (int i = 0; i < length; ++i) {
     if (const PmError result = WriteEvent(buffer[i].message); result != pmNoError) return result;
     if (fake.onWrite) fake.onWrite(buffer[i]);
+    if (feed >= 0) Echo(buffer[i]);
     fake.written.push_back(buffer[i]);
   }
   return pmNoError;

@@ -207,7 +207,8 @@ TEST_F(SdlPlatformTest, EscapeFromTheXServerArrivesAsWmKeydownWithVkEscape) {
   ShowWindow(hWnd, SW_SHOW);
   SetForegroundWindow(hWnd);
   SetFocus(hWnd);
-  SDL_Delay(100);
+  // The key goes where the server has the focus: wait until it is here.
+  ASSERT_TRUE(FocusWindow(kTitle));
   PressKey("Escape");
   MSG msg;
   ASSERT_TRUE(AwaitMessage(WM_KEYDOWN, &msg));

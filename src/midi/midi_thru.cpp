@@ -3,6 +3,7 @@
 #include "midi/midi_failure_policy.h"
 
 #include <algorithm>
+#include <cassert>
 #include <tuple>
 
 namespace {
@@ -44,7 +45,10 @@ bool InStep(const MidiLink* link, PmMessage message) {
   return IsStatus(first) && first != kEndOfSysex;
 }
 
+// The room is exactly the worst case: kMostRealTimeHeld real-time bytes
+// waiting for a data byte, then one event's four bytes behind them.
 void Hold(MidiLink* link, int byte) {
+  assert(link->sysexHeldCount < static_cast<int>(link->sysexHeld.size()));
   link->sysexHeld[link->sysexHeldCount++] = static_cast<unsigned char>(byte);
 }
 

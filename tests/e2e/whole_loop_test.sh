@@ -43,24 +43,28 @@ expect_clean_end() {
 start_xvfb
 start_program
 [ "$(client_size "$TITLE")" = "640x480" ] || fail "client area $(client_size "$TITLE")"
-sleep 0.5
-import -window "$(window_id "$TITLE")" "$WORK/before.png"
-
-# Three spheres to full size, and the diffuse light to pure red.
-printf '90 30 7F\n90 3C 7F\n90 48 7F\nB0 0C 00\nB0 0D 00\nB0 0B 7F\n' >&5
-wait_until 10 grep -c "Pm_Write" "$WORK/midi-log" || fail "nothing was echoed"
-sleep 0.5
-[ "$(grep -c '^Pm_Write(out, 1)$' "$WORK/midi-log")" = 6 ] || fail "not every event was echoed"
-import -window "$(window_id "$TITLE")" "$WORK/after.png"
-
-before=$(lit_pixels "$WORK/before.png")
-after=$(lit_pixels "$WORK/after.png")
-# Three of 25 spheres at twice the radius: about a third more lit area.
-[ $((after * 100)) -gt $((before * 118)) ] || fail "spheres did not grow: $before -> $after lit pixels"
+# snapshot NAME: the window now, and how many of its pixels are lit.
+snapshot() {
+  import -window "$(window_id "$TITLE")" "$WORK/$1.png" 2>/dev/null &&
+    lit_pixels "$WORK/$1.png" >"$WORK/$1.lit"
+}
+drawn() { snapshot before && [ "$(cat "$WORK/before.lit")" -gt 0 ]; }
+wait_until 60 drawn || fail "no frame was drawn"
+before=$(cat "$WORK/before.lit")
 blue_before=$(channel_mean "$WORK/before.png" B)
-blue_after=$(channel_mean "$WORK/after.png" B)
-awk -v b="$blue_before" -v a="$blue_after" 'BEGIN { exit !(a < b * 0.6) }' ||
-  fail "the light did not turn red: blue $blue_before -> $blue_after"
+
+# Three spheres to full size, and the diffuse light to pure red. Once the
+# picture shows both, the pump that took them has ended: every echo it
+# wrote is in the log.
+printf '90 30 7F\n90 3C 7F\n90 48 7F\nB0 0C 00\nB0 0D 00\nB0 0B 7F\n' >&5
+# Three of 25 spheres at twice the radius: about a third more lit area.
+grown_and_red() {
+  snapshot after && [ $(($(cat "$WORK/after.lit") * 100)) -gt $((before * 118)) ] &&
+    awk -v b="$blue_before" -v a="$(channel_mean "$WORK/after.png" B)" 'BEGIN { exit !(a < b * 0.6) }'
+}
+wait_until 60 grown_and_red || fail "the spheres did not grow or the light did not turn red:" \
+  "$before -> $(cat "$WORK/after.lit") lit pixels, blue $blue_before -> $(channel_mean "$WORK/after.png" B)"
+[ "$(grep -c '^Pm_Write(out, 1)$' "$WORK/midi-log")" = 6 ] || fail "not every event was echoed once"
 
 "$x11_send" key Escape
 expect_clean_end "Escape"

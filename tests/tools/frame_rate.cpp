@@ -1,10 +1,11 @@
 // frame_rate TITLE SECONDS: counts the frames the window titled TITLE
 // presents for SECONDS, as the X server sees them (damage reports), and
-// prints the mean frame time.
+// prints the mean frame time. It sleeps until the server reports something.
 #include "x11_probe.h"
 
 #include <X11/Xlib.h>
 #include <X11/extensions/Xdamage.h>
+#include <poll.h>
 
 #include <chrono>
 #include <cstdio>
@@ -31,7 +32,9 @@ int main(int argc, char** argv) {
   const auto seconds = std::chrono::duration<double>(std::atof(argv[2]));
   const auto start = std::chrono::steady_clock::now();
   long frames = 0;
-  while (std::chrono::steady_clock::now() - start < seconds) {
+  const auto end = start + std::chrono::duration_cast<std::chrono::steady_clock::duration>(seconds);
+  XFlush(display);
+  for (auto now = start; now < end; now = std::chrono::steady_clock::now()) {
     while (XPending(display) > 0) {
       XEvent event;
       XNextEvent(display, &event);
@@ -40,7 +43,10 @@ int main(int argc, char** argv) {
         XDamageSubtract(display, damage, None, None);
       }
     }
-    XSync(display, False);
+    XFlush(display);
+    pollfd reports{ConnectionNumber(display), POLLIN, 0};
+    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(end - now);
+    poll(&reports, 1, static_cast<int>(left.count()) + 1);
   }
   const double elapsed =
       std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
