@@ -131,7 +131,7 @@ wait "$run" || status=$?
 exec 5>&-
 [ "$status" = 255 ] || fail "scripts/run.sh: exit status $status, expected 255"
 test_only=$(chroot "$root" dpkg-query -W -f='${db:Status-Abbrev} ${Package}\n' \
-  googletest libgtest-dev xvfb sway grim wtype jq imagemagick 2>/dev/null | awk '/^ii/ {print $2}' || true)
+  googletest libgtest-dev xvfb sway grim wtype jq imagemagick fluidsynth 2>/dev/null | awk '/^ii/ {print $2}' || true)
 [ -z "$test_only" ] || fail "scripts/run.sh installed what only the tests use: $test_only"
 pass "scripts/run.sh: window after $minutes min, then the MIDI failure, status 255;" \
   "$(($(chroot "$root" dpkg-query -W | wc -l) - before)) packages installed, none of the tests' alone"

@@ -165,18 +165,18 @@ int main() {
   if (snd_seq_open(&connections.seq, "default", SND_SEQ_OPEN_DUPLEX, SND_SEQ_NONBLOCK) != 0) {
     connections.seq = nullptr;
   }
+  const char* nothing = nullptr;  // why nothing is connected
   if (connections.seq == nullptr || !FindMidiThrough(connections.seq, &connections.through)) {
-    std::fprintf(stderr,
-                 "%s: MIDI devices 0 and 1 are not Midi Through here, so nothing is connected;"
-                 " orbwell-midi plays from device 1 as it is\n",
-                 kName);
-    BecomeProgram(program);
+    nothing =
+        "MIDI devices 0 and 1 are not Midi Through here, so nothing is connected;"
+        " orbwell-midi plays from device 1 as it is";
+  } else if (snd_seq_set_client_name(connections.seq, kName) != 0 ||
+             !ListenToAnnouncements(connections.seq)) {
+    nothing = "cannot follow the MIDI ports as they come and go, so nothing is connected";
   }
-  if (snd_seq_set_client_name(connections.seq, kName) != 0 ||
-      !ListenToAnnouncements(connections.seq)) {
-    std::fprintf(stderr,
-                 "%s: cannot follow the MIDI ports as they come and go, so nothing is connected\n",
-                 kName);
+  if (nothing != nullptr) {
+    std::fprintf(stderr, "%s: %s\n", kName, nothing);
+    if (connections.seq != nullptr) snd_seq_close(connections.seq);
     BecomeProgram(program);
   }
   KeepFromChildren(connections.seq);

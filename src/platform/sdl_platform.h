@@ -16,6 +16,7 @@ struct wl_callback;
 
 // A Wayland window's frame callback on a queue of the layer's own.
 struct WaylandFrames {
+  bool looked = false;  // whether the window was asked for its Wayland surface
   wl_display* display = nullptr;
   wl_surface* surface = nullptr;
   wl_event_queue* queue = nullptr;  // made on first use

@@ -10,7 +10,8 @@
 
 bool WatchFrames(HWND hWnd) {
   WaylandFrames& frames = hWnd->waylandFrames;
-  if (frames.queue == nullptr) {
+  if (!frames.looked) {
+    frames.looked = true;
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (SDL_GetWindowWMInfo(hWnd->window, &info) != SDL_TRUE ||
@@ -20,8 +21,8 @@ bool WatchFrames(HWND hWnd) {
     frames.display = info.info.wl.display;
     frames.surface = info.info.wl.surface;
     frames.queue = wl_display_create_queue(frames.display);
-    if (frames.queue == nullptr) return false;
   }
+  if (frames.queue == nullptr) return false;
   // Asked for now, it comes with the frame the next swap commits.
   if (frames.callback == nullptr) {
     frames.callback = wl_surface_frame(frames.surface);

@@ -11,13 +11,17 @@
 # It needs a virtual port (snd-virmidi) as devices 0 and 1, so that the test
 # can play into its raw side; elsewhere it is skipped (exit status 77). Midi
 # Through as devices 0 and 1, a stock desktop, is autoconnect_test.sh's.
-# usage: real_ports_test.sh PROGRAM DEVICES_TOOL X11_SEND PM_ERROR_TEXT SEQ_SEND
+# Started the second time through orbwell-midi-autoconnect, the program is
+# closed with the close button: the launcher connects nothing, says so once,
+# and leaves no sequencer client of its own behind in the program.
+# usage: real_ports_test.sh PROGRAM DEVICES_TOOL X11_SEND PM_ERROR_TEXT SEQ_SEND LAUNCHER
 source "$(dirname "$0")/lib.sh"
 program=$1
 devices_tool=$2
 x11_send=$3
 pm_error_text=$4
 seq_send=$5
+launcher=$6
 
 command -v amidi >/dev/null || skip "no amidi (alsa-utils) to play into the port"
 [ -e /dev/snd/seq ] || skip "no ALSA sequencer on this machine"
@@ -87,9 +91,10 @@ thru() {
 
 centre_rgb() { convert "$WORK/$1.png" -crop 1x1+320+240 -depth 8 txt:- | awk -F'[()]' 'NR == 2 { print $2 }'; }
 
-# Standard input holds the line that answers a MIDI failure's prompt.
+# start_program [STARTER]: the program, or STARTER starting it. Standard
+# input holds the line that answers a MIDI failure's prompt.
 start_program() {
-  "$program" <<<"" >"$WORK/stdout" 2>"$WORK/stderr" &
+  "${1:-$program}" <<<"" >"$WORK/stdout" 2>"$WORK/stderr" &
   app=$!
   PIDS+=("$app")
   wait_until 60 ports_open || fail "the ports were never opened"
@@ -236,10 +241,14 @@ process_running "$app" || fail "the demo piece ended the program: $(cat "$WORK/s
 await_exit "$app" 60
 [ "$STATUS" = 0 ] || fail "Escape: exit status $STATUS"
 
-start_program
+start_program "$launcher"
+[ "$(aconnect -l | grep -c "^client [0-9]*: 'Client-")" = 1 ] ||
+  fail "started by the launcher: not one sequencer client in the program: $(aconnect -l)"
 "$x11_send" close "$TITLE"
 await_exit "$app" 60
 [ "$STATUS" = 0 ] || fail "close request: exit status $STATUS"
+[ "$(cat "$WORK/stderr")" = "orbwell-midi-autoconnect: MIDI devices 0 and 1 are not Midi Through here, so nothing is connected; orbwell-midi plays from device 1 as it is" ] ||
+  fail "the launcher on a port as devices 0 and 1 said: $(cat "$WORK/stderr")"
 
 # --- A flood past the input queue ------------------------------------------
 start_program
