@@ -25,7 +25,7 @@ for option in "$@"; do
       packages+=(
         googletest libgtest-dev libx11-dev libxtst-dev libxdamage-dev
         xvfb xauth x11-utils xfonts-base imagemagick
-        sway xwayland grim wtype jq fluidsynth
+        sway xwayland grim wtype jq fluidsynth pipewire pipewire-bin dbus
       )
       ;;
     --lint) packages+=(clang-format clang-tidy shellcheck) ;;

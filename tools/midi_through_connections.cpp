@@ -3,6 +3,7 @@
 // library's names alone do not give.
 #include "midi_through_connections.h"
 
+#include "midi_routes.h"
 #include "seq_ports.h"
 
 #include <portmidi.h>
@@ -37,6 +38,9 @@ void PrintMidiThroughConnections(int count) {
     const snd_seq_addr_t from = ports[static_cast<size_t>(id)].address;
     if (Connected(seq, from, through)) {
       std::printf("  %d (%s): connected\n", id, info->name);
+    } else if (ReadByClient(seq, from, kLauncherClientName)) {
+      std::printf("  %d (%s): played into orbwell-midi by orbwell-midi-autoconnect\n", id,
+                  info->name);
     } else {
       std::printf("  %d (%s): aconnect %d:%d %d:%d\n", id, info->name, from.client, from.port,
                   through.client, through.port);

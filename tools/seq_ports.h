@@ -20,3 +20,6 @@ std::vector<SeqPort> DevicePorts(snd_seq_t* seq);
 
 // Whether events from `from` are delivered to `to` now.
 bool Connected(snd_seq_t* seq, const snd_seq_addr_t& from, const snd_seq_addr_t& to);
+
+// Whether a client called `reader` reads `from` now.
+bool ReadByClient(snd_seq_t* seq, const snd_seq_addr_t& from, const char* reader);

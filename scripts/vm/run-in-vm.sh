@@ -22,6 +22,9 @@
 #   --seq-dummy MODE   the kernel's Midi Through: no (default), auto (loaded
 #                      the first time a program lists the ports, as on a
 #                      stock desktop: devices 0 and 1), yes (loaded first)
+#   --usb-gadget       the kernel's USB gadget modules and a dummy USB
+#                      controller, with configfs mounted, so that the command
+#                      can plug in a USB MIDI keyboard of its own making
 #   --share DIR        one more folder shared read-write at its own path
 # Exit status: the command's; 124 when the time limit stopped it; 125 when
 # the VM itself could not be made or booted (its console is shown then).
@@ -30,7 +33,7 @@
 set -uo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 
-limit=600 script="" workdir=$PWD virmidi=1 seq_dummy=no
+limit=600 script="" workdir=$PWD virmidi=1 seq_dummy=no usb_gadget=no
 environment=() shares=()
 die() {
   echo "run-in-vm: $*" >&2
@@ -45,6 +48,7 @@ while [ $# -gt 0 ]; do
     --virmidi) virmidi=$2; shift 2 ;;
     --seq-dummy) seq_dummy=$2; shift 2 ;;
     --share) shares+=("$(realpath "$2")"); shift 2 ;;
+    --usb-gadget) usb_gadget=yes; shift ;;
     --) shift; break ;;
     -*) die "unknown option $1 (see the comment at the top of $0)" ;;
     *) break ;;
@@ -139,7 +143,7 @@ checkout=$(git -C "$workdir" rev-parse --show-toplevel 2>/dev/null || realpath "
   printf 'cd %q || exit 125\n' "$(realpath "$workdir")"
   if [ -n "$script" ]; then printf '%s\n' "$script"; else printf 'exec'; printf ' %q' "$@"; echo; fi
 } >"$run/command"
-printf 'virmidi=%s\nseq_dummy=%s\n' "$virmidi" "$seq_dummy" >"$run/settings"
+printf 'virmidi=%s\nseq_dummy=%s\nusb_gadget=%s\n' "$virmidi" "$seq_dummy" "$usb_gadget" >"$run/settings"
 
 # Every folder shared over 9p: the root read-only, the run folder and the
 # checkout read-write.

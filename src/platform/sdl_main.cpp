@@ -26,6 +26,7 @@ void OpenClosedStandardStreams() {
 
 int main() {
   OpenClosedStandardStreams();
+  CatchCloseSignals();
   const int status = WinMain(GetModuleHandleA(nullptr), nullptr, nullptr, SW_SHOWDEFAULT);
   SDL_Quit();
   return status;

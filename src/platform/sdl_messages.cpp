@@ -9,6 +9,7 @@ namespace {
 constexpr UINT kIconMask = 0x000000F0;
 
 std::deque<MSG> queue;
+bool closeQueued = false;  // the close a signal asked for is on the queue
 bool quitPosted = false;
 int quitCode = 0;
 
@@ -83,6 +84,8 @@ int MessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
   // to zenity where that is installed and counts it as shown even when
   // zenity found no display. So the text always goes to standard error too.
   std::fprintf(stderr, "%s: %s\n", caption, text);
+  // Asked to close, nobody waits for a box.
+  if (CloseWasAsked()) return IDOK;
   SDL_Window* parent = FindWindowRecord(owner) != nullptr ? owner->window : nullptr;
   return SDL_ShowSimpleMessageBox(MessageBoxFlagsOf(type), caption, text, parent) == 0 ? IDOK : 0;
 }
@@ -98,6 +101,11 @@ LRESULT DefWindowProcA(HWND /*hWnd*/, UINT /*message*/, WPARAM /*wParam*/, LPARA
 
 BOOL PeekMessageA(MSG* msg, HWND /*hWnd*/, UINT /*filterMin*/, UINT /*filterMax*/,
                   UINT /*remove*/) {
+  if (CloseWasAsked() && !closeQueued) {
+    closeQueued = true;
+    for (HWND hWnd : WindowRecords()) queue.push_back(MSG{hWnd, WM_CLOSE, 0, 0, 0, POINT{0, 0}});
+    if (WindowRecords().empty()) PostQuitMessage(0);
+  }
   SDL_Event event;
   while (SDL_WasInit(SDL_INIT_VIDEO) != 0 && SDL_PollEvent(&event) != 0) {
     QueueEvent(event);

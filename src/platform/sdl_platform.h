@@ -8,6 +8,7 @@
 #include <SDL.h>
 
 #include <chrono>
+#include <vector>
 
 struct wl_display;
 struct wl_surface;
@@ -53,6 +54,15 @@ struct HGLRC__ {
 
 // The live window behind a handle, or null for an unknown or destroyed one.
 HWND FindWindowRecord(HWND hWnd);
+// Every live window, in the order they were made.
+const std::vector<HWND>& WindowRecords();
+
+// From now on TERM, INT and HUP only note that the program is asked to
+// close; the next PeekMessageA hands each window a WM_CLOSE. Called first
+// thing, before any thread is made.
+void CatchCloseSignals();
+// Whether one of them has arrived.
+bool CloseWasAsked();
 // The live window behind an SDL window id, or null.
 HWND FindWindowRecordById(Uint32 windowId);
 

@@ -85,6 +85,8 @@ void StopVideoWhenUnused() {
 
 }  // namespace
 
+const std::vector<HWND>& WindowRecords() { return windows; }
+
 HWND FindWindowRecord(HWND hWnd) {
   return std::find(windows.begin(), windows.end(), hWnd) != windows.end() ? hWnd : nullptr;
 }

@@ -2,17 +2,22 @@
 # orbwell-midi started by orbwell-midi-autoconnect on a stock desktop, where
 # MIDI devices 0 and 1 are the kernel's Midi Through port and two virtual
 # ports (snd-virmidi) stand in for keyboards: A, left alone, and B, connected
-# by hand with the line orbwell-midi-devices prints. A FluidSynth that nothing
-# feeds is running. Judged by ALSA's own tools and the picture:
-# - A is connected, and FluidSynth fed from Midi Through, while it runs;
-# - a note played on A reaches a listener on Midi Through exactly once, and
-#   the sphere grows; 3,000 more do too, each once, in order;
-# - Escape ends it with status 0; B is still connected, A and FluidSynth no
-#   longer;
+# into Midi Through by hand with the line orbwell-midi-devices prints. A
+# FluidSynth that nothing feeds and a listener on Midi Through are running.
+# Judged by ALSA's own tools and the picture:
+# - the launcher reads A, and feeds FluidSynth, while it runs; Midi Through
+#   keeps only B's connection; orbwell-midi-devices says A is played in;
+# - a note played on A reaches the listener exactly once, and the sphere
+#   grows; 3,000 more do too, each once, in order; standard error tells
+#   each connection;
+# - Escape ends it with status 0; B is still connected, and nothing of the
+#   launcher's is left;
 # - started again, the keyboards unplugged and plugged in (the virtual card
-#   unbound and bound again, as a USB unplug does): they are connected again
-#   and a note reaches the program; TERM ends both with the program's status
-#   and leaves no connection of the launcher's.
+#   unbound and bound again, as a USB unplug does): both are read again and
+#   a note reaches the program; TERM ends both with status 0 and leaves no
+#   connection of the launcher's;
+# - started with SIGCHLD ignored and standard error a pipe nobody reads, it
+#   feeds as before; QUIT ends both, with one core dump, the program's.
 #
 # It needs Midi Through as devices 0 and 1 and snd-virmidi with two ports,
 # with root to unbind it, as in the VM started with --seq-dummy auto
@@ -40,17 +45,11 @@ keyboard_b=${line_b##* aconnect }
 read -r a through <<<"$keyboard_a"
 read -r b _ <<<"$keyboard_b"
 
-connected() { aconnect -l | awk -v from="${1%:*}" -v port="${1#*:}" -v to="$2" '
-  /^client / { client = $2 + 0 }
-  /^    [0-9]+ / { current = client ":" $1 }
-  current == from ":" port && /Connecting To:/ { n = split(substr($0, index($0, ":") + 1), list, ",")
-    for (i = 1; i <= n; i++) { sub(/^ /, "", list[i]); sub(/\[.*/, "", list[i]); if (list[i] == to) found = 1 } }
-  END { exit !found }'; }
 # The program's own ports (client "Client-N") are open and connected.
 program_ports_open() { aconnect -l | awk '/^client / { ours = /Client-/ } ours && /Connect/ { found = 1 }
   END { exit !found }'; }
 synth=""
-synth_fed() { connected "$through" "$synth"; }
+synth_fed() { fed_by_launcher "$synth"; }
 
 start_xvfb
 # FluidSynth renders into a file here: the VM has no sound card. Its shell
@@ -85,10 +84,12 @@ play() { timeout 20 amidi -p hw:0,0 -S "$1" || true; }
 
 # --- Keyboards present at the start -------------------------------------------
 start_launcher
-connected "$a" "$through" || fail "keyboard A was not connected: $(aconnect -l)"
+wait_until 30 relayed "$a" || fail "keyboard A is not read by the launcher: $(seq_connections)"
+! connected "$a" "$through" || fail "keyboard A was connected into Midi Through"
 connected "$b" "$through" || fail "keyboard B lost its connection"
-grep -qxF "${line_a%%: *}: connected" <<<"$("$devices_tool")" || fail "orbwell-midi-devices does not show A connected"
-wait_until 30 synth_fed || fail "FluidSynth was not connected to Midi Through"
+grep -qxF "${line_a%%: *}: played into orbwell-midi by orbwell-midi-autoconnect" <<<"$("$devices_tool")" ||
+  fail "orbwell-midi-devices does not show A played in: $("$devices_tool")"
+wait_until 30 synth_fed || fail "FluidSynth was not fed"
 base_width=$(width_now base)
 play "90 3C 7F"
 echo "0 60 127" >"$WORK/sent"
@@ -122,21 +123,26 @@ echo "0 60 127" >>"$WORK/sent"
 [ "$(heard)" = "$(cat "$WORK/sent")" ] ||
   fail "$(wc -l <"$WORK/sent") note-ons played, the listener got $(heard | wc -l), not each once in order"
 process_running "$app" || fail "the program ended: $(cat "$WORK/stdout")"
+told() { grep -qF "orbwell-midi-autoconnect: connected $1" "$WORK/stderr"; }
+told "$a \"VirMIDI 0-0\" to orbwell-midi" && told "$a \"VirMIDI 0-0\" to $synth \"Synth input port" ||
+  fail "standard error did not tell A's connections: $(cat "$WORK/stderr")"
+! grep -qF "$b \"VirMIDI 0-1\" to orbwell-midi" "$WORK/stderr" ||
+  fail "B, which reaches orbwell-midi through Midi Through, was given to it again"
 
 "$x11_send" key Escape
 await_exit "$app" 60
 [ "$STATUS" = 0 ] || fail "Escape: exit status $STATUS"
 connected "$b" "$through" || fail "the connection made by hand was removed"
-! connected "$a" "$through" || fail "keyboard A is still connected after the end"
-! synth_fed || fail "FluidSynth is still connected after the end"
+[ -z "$(seq_client orbwell-midi-autoconnect)" ] || fail "the launcher's client is still there"
+! synth_fed || fail "FluidSynth is still fed after the end"
 
 # --- Unplugged and plugged in while it runs ----------------------------------------
 start_launcher
 wait_until 30 synth_fed || fail "FluidSynth was not connected on the second start"
 echo snd_virmidi.0 >"$unbind"
 echo snd_virmidi.0 >"${unbind%/*}/bind"
-both_connected() { connected "$a" "$through" && connected "$b" "$through"; }
-wait_until 30 both_connected || fail "the keyboards were not connected again: $(aconnect -l)"
+both_read() { relayed "$a" && relayed "$b"; }
+wait_until 30 both_read || fail "the keyboards were not read again: $(seq_connections)"
 wait_until 30 test -e /dev/snd/midiC0D0 || fail "the virtual card came back without its raw device"
 base_width=$(width_now base)
 play "90 3C 7F"
@@ -144,9 +150,32 @@ wait_until 60 grown_beyond $((base_width * 18 / 10)) ||
   fail "a note after the plug-in did not enlarge the sphere ($base_width -> $(centre_width big))"
 kill -TERM "$app"
 await_exit "$app" 60
-[ "$STATUS" = 143 ] || fail "TERM: exit status $STATUS, expected 143 (ended by TERM)"
-! connected "$a" "$through" && ! connected "$b" "$through" && ! synth_fed ||
-  fail "connections left after TERM: $(aconnect -l)"
-[ ! -s "$WORK/stderr" ] || fail "it wrote to standard error: $(cat "$WORK/stderr")"
-echo "PASS: keyboards connected at the start and after a plug-in, FluidSynth fed, each note heard" \
-  "once ($(heard | wc -l)); the hand-made connection kept, the launcher's own removed at the end"
+[ "$STATUS" = 0 ] || fail "TERM: exit status $STATUS, expected 0 (closed as by the close button)"
+[ -z "$(seq_client orbwell-midi-autoconnect)" ] && ! synth_fed ||
+  fail "connections left after TERM: $(seq_connections)"
+
+# --- Started as some scripts leave it, and ended by QUIT ---------------------------
+# SIGCHLD ignored, standard error a pipe whose reader has gone: it still
+# runs, feeds, and ends with its program. QUIT dumps the program's core, and
+# only the program's.
+echo "$WORK/core.%p" >/proc/sys/kernel/core_pattern
+(
+  ulimit -c unlimited
+  trap "" CHLD
+  exec "$launcher" <<<"" >"$WORK/stdout" 2> >(true)
+) &
+app=$!
+PIDS+=("$app")
+wait_until 60 window_exists "$TITLE" || fail "SIGCHLD ignored: no window"
+wait_until 30 synth_fed || fail "SIGCHLD ignored, standard error gone: FluidSynth was not fed"
+kill -QUIT "$app"
+await_exit "$app" 60
+[ "$STATUS" = 131 ] || fail "QUIT: exit status $STATUS, expected 131 (ended by QUIT)"
+cores=$(cd "$WORK" && echo core.*)
+[ "$cores" != "core.*" ] && [ "$cores" != "core.$app" ] && [ "$(wc -w <<<"$cores")" = 1 ] ||
+  fail "QUIT: core dumps $cores, expected the program's alone (the launcher was $app)"
+[ -z "$(seq_client orbwell-midi-autoconnect)" ] && ! synth_fed ||
+  fail "connections left after QUIT: $(seq_connections)"
+echo "PASS: keyboards read at the start and after a plug-in, FluidSynth fed, each note heard" \
+  "once ($(heard | wc -l)); the hand-made connection kept, nothing of the launcher's left at the end;" \
+  "SIGCHLD ignored, a broken pipe and QUIT handled"

@@ -179,3 +179,88 @@ await_exit() {
   STATUS=0
   wait "$pid" || STATUS=$?
 }
+
+# --- The ALSA sequencer, seen with its own tools -------------------------------
+# seq_connections: every connection, "FROM TO" a line, as client:port. Both
+# ends' lists count: aconnect leaves out ports that take no connections.
+seq_connections() {
+  aconnect -l | awk '
+    /^client / { client = $2 + 0 }
+    /^    [0-9]+ / { port = client ":" $1 }
+    /Connect(ing To|ed From):/ { n = split(substr($0, index($0, ":") + 1), list, ",")
+      for (i = 1; i <= n; i++) { sub(/^ /, "", list[i]); sub(/\[.*/, "", list[i])
+        print (/Connecting/ ? port " " list[i] : list[i] " " port) } }' | sort -u
+}
+# (grep reads all: with -q it would end the pipe early, and pipefail would
+# turn the match into a failure.)
+connected() { seq_connections | grep -xF "$1 $2" >/dev/null; }
+# seq_client NAME: the numbers of the clients called NAME, from the kernel's
+# own list: aconnect leaves out clients whose ports take no connections.
+seq_client() { awk -v name="\"$1\"" '$1 == "Client" && $4 == name { print $2 + 0 }' /proc/asound/seq/clients; }
+# seq_port NAME: "client:0" of the first client whose name starts with NAME.
+seq_port() { aconnect -l | awk -v name="$1" '/^client / && index($0, "\x27" name) { sub(/:$/, "", $2); print $2 ":0"; exit }'; }
+# named_connections NAME: seq_connections, with each port of a client called
+# NAME written as NAME.
+named_connections() {
+  local list client
+  list=$(seq_connections)
+  for client in $(seq_client "$1"); do list=$(sed -E "s/(^| )$client:[0-9]+/\1$1/g" <<<"$list"); done
+  echo "$list"
+}
+# relayed KEYBOARD: whether an orbwell-midi-autoconnect reads the port.
+relayed() { named_connections orbwell-midi-autoconnect | grep -xF "$1 orbwell-midi-autoconnect" >/dev/null; }
+# fed_by_launcher PORT: whether an orbwell-midi-autoconnect feeds the port.
+fed_by_launcher() { named_connections orbwell-midi-autoconnect | grep -xF "orbwell-midi-autoconnect $1" >/dev/null; }
+
+# --- A real USB MIDI keyboard, made in this kernel (root; the VM) ------------------
+# The configfs MIDI gadget on the dummy USB controller: the host side is a USB
+# MIDI card like any keyboard's (snd-usb-audio), and what is written to the
+# gadget's own raw MIDI device is played on it. The test holds that device
+# open: a bridge that grabs every port (PipeWire's) would take it otherwise.
+USB_GADGET=/sys/kernel/config/usb_gadget/orbwell-keyboard
+USB_KEYBOARD_NAME="Orbwell Test Keyboard"
+USB_PLAYER=""
+# plug_usb_keyboard: makes the keyboard and plugs it in.
+plug_usb_keyboard() {
+  local module
+  for module in libcomposite dummy_hcd usb_f_midi snd_usb_audio; do
+    [ -d "/sys/module/$module" ] || skip "no $module loaded (the VM's --usb-gadget loads them)"
+  done
+  mountpoint -q /sys/kernel/config || mount -t configfs configfs /sys/kernel/config ||
+    skip "no configfs here"
+  [ -d "${USB_GADGET%/*}" ] && [ -d /sys/class/udc ] || skip "no USB gadget support here"
+  mkdir "$USB_GADGET" "$USB_GADGET/strings/0x409" "$USB_GADGET/configs/c.1" \
+    "$USB_GADGET/functions/midi.usb0" || fail "cannot make the USB gadget"
+  echo 0x1d6b >"$USB_GADGET/idVendor"
+  echo 0x0104 >"$USB_GADGET/idProduct"
+  echo "$USB_KEYBOARD_NAME" >"$USB_GADGET/strings/0x409/product"
+  ln -s "$USB_GADGET/functions/midi.usb0" "$USB_GADGET/configs/c.1/"
+  replug_usb_keyboard
+}
+usb_keyboard_port() { seq_port "$USB_KEYBOARD_NAME"; }
+usb_keyboard_present() { [ -n "$(usb_keyboard_port)" ]; }
+# unplug_usb_keyboard: a real USB disconnect, the gadget taken off its
+# controller; it waits for the port to go.
+unplug_usb_keyboard() {
+  exec {USB_PLAYER}>&-
+  echo "" >"$USB_GADGET/UDC"
+  wait_until 60 eval '! usb_keyboard_present' || fail "the USB keyboard's port stayed after the unplug"
+}
+# replug_usb_keyboard: plugs it in, waits for its port, and opens the
+# gadget's raw device, made anew, as USB_PLAYER (a descriptor).
+replug_usb_keyboard() {
+  local controllers=(/sys/class/udc/*)
+  echo "${controllers[0]##*/}" >"$USB_GADGET/UDC"
+  wait_until 60 usb_keyboard_present || fail "the USB keyboard did not appear: $(aconnect -l)"
+  local card
+  card=$(awk '/MIDI Gadget - f_midi/ { print $1; exit }' /proc/asound/cards)
+  [ -n "$card" ] || fail "the gadget has no MIDI device: $(cat /proc/asound/cards)"
+  exec {USB_PLAYER}>"/dev/snd/midiC${card}D0"
+}
+# play_usb_keyboard HEX: plays the bytes ("90 3C 7F") on the keyboard.
+play_usb_keyboard() {
+  local byte bytes=""
+  for byte in $1; do bytes+="\\x$byte"; done
+  # shellcheck disable=SC2059 # the bytes are the format
+  printf "$bytes" >&"$USB_PLAYER" || fail "cannot play $1"
+}

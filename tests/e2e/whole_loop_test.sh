@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # The whole program, frames and all, with the MIDI library's test double
 # linked in and fed through a pipe: notes enlarge spheres, controllers change
-# the light, Escape and the close button end it with status 0, and the MIDI
-# ports are closed while the window and its context are still up.
+# the light, Escape, the close button, TERM, INT and HUP end it with status
+# 0, and the MIDI ports are closed while the window and its context are
+# still up; a system-exclusive message cut off by the signal is ended with
+# F7 first.
 # usage: whole_loop_test.sh PROGRAM_WITH_FAKE_MIDI X11_SEND
 source "$(dirname "$0")/lib.sh"
 program=$1
@@ -22,6 +24,7 @@ start_program() {
   rm -f "$WORK/midi-in" "$WORK/midi-log"
   mkfifo "$WORK/midi-in"
   ORBWELL_FAKE_MIDI_INPUT="$WORK/midi-in" ORBWELL_FAKE_MIDI_LOG="$WORK/midi-log" \
+    ORBWELL_FAKE_MIDI_OUTPUT="$WORK/midi-out" \
     "$program" </dev/null >"$WORK/stdout" 2>"$WORK/stderr" &
   app=$!
   PIDS+=("$app")
@@ -72,4 +75,17 @@ expect_clean_end "Escape"
 start_program
 "$x11_send" close "$TITLE"
 expect_clean_end "close request"
-echo "PASS: notes and controllers change the picture; Escape and the close button end with status 0"
+
+# A dump under way when the session ends: its start has gone out, and the
+# end the program adds must follow it before the streams close.
+for signal in TERM INT HUP; do
+  start_program
+  printf 'F0 7D 01 02\n' >&5
+  wait_until 60 output_has "$WORK/midi-out" "F0 7D 01 02" || fail "$signal: the dump's start was not echoed"
+  kill -"$signal" "$app"
+  expect_clean_end "$signal"
+  [ "$(tail -n 1 "$WORK/midi-out")" = "F7 00 00 00" ] ||
+    fail "$signal: the cut-off dump was not ended: $(cat "$WORK/midi-out")"
+done
+echo "PASS: notes and controllers change the picture; Escape, the close button, TERM, INT and HUP" \
+  "end with status 0, a cut-off dump ended with F7"
