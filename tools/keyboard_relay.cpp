@@ -11,7 +11,6 @@
 
 namespace {
 
-constexpr char kName[] = "orbwell-midi-autoconnect";
 constexpr int kWaitForRoomMs = 100;
 
 std::string Label(const SeqGraph& graph, const SeqAddress& address) {
@@ -22,7 +21,9 @@ std::string Label(const SeqGraph& graph, const SeqAddress& address) {
   return label;
 }
 
-void Tell(const std::string& line) { std::fprintf(stderr, "%s: %s\n", kName, line.c_str()); }
+void Tell(const std::string& line) {
+  std::fprintf(stderr, "%s: %s\n", kLauncherClientName, line.c_str());
+}
 
 bool Subscribed(const SeqGraph& graph, const SeqAddress& from, const SeqAddress& to) {
   return std::find(graph.subscriptions.begin(), graph.subscriptions.end(),

@@ -33,7 +33,6 @@
 
 namespace {
 
-constexpr char kName[] = "orbwell-midi-autoconnect";
 constexpr char kProgram[] = "orbwell-midi";
 constexpr int kProgramNotStarted = 127;
 constexpr int kInputPool = 2000;  // events; the kernel's most for one client
@@ -93,7 +92,8 @@ void KeepFromChildren(snd_seq_t* seq) {
   signal(SIGPIPE, SIG_DFL);  // ignored here only
   char* const arguments[] = {const_cast<char*>(program.c_str()), nullptr};
   execv(program.c_str(), arguments);
-  std::fprintf(stderr, "%s: cannot start %s: %s\n", kName, program.c_str(), std::strerror(errno));
+  std::fprintf(stderr, "%s: cannot start %s: %s\n", kLauncherClientName, program.c_str(),
+               std::strerror(errno));
   _exit(kProgramNotStarted);
 }
 
@@ -190,7 +190,7 @@ int main() {
     nothing = "cannot follow the MIDI ports as they come and go, so nothing is connected";
   }
   if (nothing != nullptr) {
-    std::fprintf(stderr, "%s: %s\n", kName, nothing);
+    std::fprintf(stderr, "%s: %s\n", kLauncherClientName, nothing);
     if (relay.seq != nullptr) snd_seq_close(relay.seq);
     BecomeProgram(program);
   }
@@ -217,7 +217,8 @@ int main() {
     BecomeProgram(program);
   }
   if (child < 0) {
-    std::fprintf(stderr, "%s: cannot start %s: %s\n", kName, program.c_str(), std::strerror(errno));
+    std::fprintf(stderr, "%s: cannot start %s: %s\n", kLauncherClientName, program.c_str(),
+                 std::strerror(errno));
     snd_seq_close(relay.seq);
     return kProgramNotStarted;
   }
