@@ -204,7 +204,14 @@ int main() {
   sigset_t handled{};
   sigset_t previous{};
   sigemptyset(&handled);
-  for (const int number : {SIGCHLD, SIGTERM, SIGINT, SIGHUP, SIGQUIT}) sigaddset(&handled, number);
+  sigaddset(&handled, SIGCHLD);
+  for (const int number : {SIGTERM, SIGINT, SIGHUP, SIGQUIT}) {
+    // One ignored by whoever started this (nohup; a shell's background job)
+    // stays ignored, here and in the program.
+    struct sigaction current {};
+    sigaction(number, nullptr, &current);
+    if (current.sa_handler != SIG_IGN) sigaddset(&handled, number);
+  }
   sigprocmask(SIG_BLOCK, &handled, &previous);
   const int signals = signalfd(-1, &handled, SFD_NONBLOCK | SFD_CLOEXEC);
   const pid_t parent = getpid();

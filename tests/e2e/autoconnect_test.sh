@@ -163,7 +163,8 @@ echo "$WORK/core.%p" >/proc/sys/kernel/core_pattern
 (
   ulimit -c 4096
   trap "" CHLD
-  exec "$launcher" <<<"" >"$WORK/stdout" 2> >(true)
+  # A shell's background job starts with QUIT ignored, which it keeps.
+  exec env --default-signal=QUIT "$launcher" <<<"" >"$WORK/stdout" 2> >(true)
 ) &
 app=$!
 PIDS+=("$app")
