@@ -25,11 +25,6 @@ void Tell(const std::string& line) {
   std::fprintf(stderr, "%s: %s\n", kLauncherClientName, line.c_str());
 }
 
-bool Subscribed(const SeqGraph& graph, const SeqAddress& from, const SeqAddress& to) {
-  return std::find(graph.subscriptions.begin(), graph.subscriptions.end(),
-                   SeqSubscription{from, to}) != graph.subscriptions.end();
-}
-
 int Subscription(snd_seq_t* seq, const SeqAddress& from, const SeqAddress& to, bool connect) {
   snd_seq_port_subscribe_t* subscription = nullptr;
   snd_seq_port_subscribe_malloc(&subscription);

@@ -22,11 +22,6 @@ bool IsLauncherClient(const SeqGraph& graph, int client) {
   });
 }
 
-bool Subscribed(const SeqGraph& graph, const SeqAddress& from, const SeqAddress& to) {
-  return std::find(graph.subscriptions.begin(), graph.subscriptions.end(),
-                   SeqSubscription{from, to}) != graph.subscriptions.end();
-}
-
 // Whether `client` receives from anything that `isSource` picks.
 template <typename Predicate>
 bool ClientReceivesFrom(const SeqGraph& graph, int client, Predicate isSource) {
@@ -94,6 +89,11 @@ std::vector<SeqAddress> Listeners(const SeqGraph& graph, const RouteContext& con
 }
 
 }  // namespace
+
+bool Subscribed(const SeqGraph& graph, const SeqAddress& from, const SeqAddress& to) {
+  return std::find(graph.subscriptions.begin(), graph.subscriptions.end(),
+                   SeqSubscription{from, to}) != graph.subscriptions.end();
+}
 
 bool IsKeyboard(const SeqPortFacts& port) {
   if (!Has(port.capability, kReadable)) return false;

@@ -74,6 +74,9 @@ struct RoutePlan {
 // ports carry keyboards as Midi Through does.
 inline constexpr char kLauncherClientName[] = "orbwell-midi-autoconnect";
 
+// Whether the graph holds the connection from `from` to `to`.
+bool Subscribed(const SeqGraph& graph, const SeqAddress& from, const SeqAddress& to);
+
 // A port that plays: a readable MIDI port of a sound card (USB, a MIDI
 // interface's input), or a user client's readable port typed as hardware
 // and not as an application (bluetoothd's Bluetooth MIDI).
