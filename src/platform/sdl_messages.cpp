@@ -34,20 +34,13 @@ WPARAM VirtualKeyOf(SDL_Keycode key) {
   }
 }
 
-// Window events after which a window that could not be seen may be seen.
-bool MayBeSeenAgain(Uint8 windowEvent) {
-  switch (windowEvent) {
-    case SDL_WINDOWEVENT_SHOWN:
-    case SDL_WINDOWEVENT_EXPOSED:
-    case SDL_WINDOWEVENT_MOVED:
-    case SDL_WINDOWEVENT_SIZE_CHANGED:
-    case SDL_WINDOWEVENT_RESTORED:
-    case SDL_WINDOWEVENT_MAXIMIZED:
-    case SDL_WINDOWEVENT_FOCUS_GAINED:
-    case SDL_WINDOWEVENT_TAKE_FOCUS:
-    case SDL_WINDOWEVENT_DISPLAY_CHANGED: return true;
-    default: return false;
-  }
+// Window events after which a window that could not be seen is shown
+// again for sure, and the one after which it may be: the user came back to
+// it. A move or a resize may happen where it is not seen (a workspace
+// switch moves it), and trying the display there costs Xwayland's 1 s.
+bool IsShownAgain(Uint8 windowEvent) {
+  return windowEvent == SDL_WINDOWEVENT_SHOWN || windowEvent == SDL_WINDOWEVENT_EXPOSED ||
+         windowEvent == SDL_WINDOWEVENT_RESTORED || windowEvent == SDL_WINDOWEVENT_MAXIMIZED;
 }
 
 void QueueEvent(const SDL_Event& event) {
@@ -62,8 +55,14 @@ void QueueEvent(const SDL_Event& event) {
     if (hWnd == nullptr) return;
     if (event.window.event == SDL_WINDOWEVENT_CLOSE) {
       queue.push_back(MSG{hWnd, WM_CLOSE, 0, 0, event.window.timestamp, POINT{0, 0}});
-    } else if (MayBeSeenAgain(event.window.event)) {
+    } else if (event.window.event == SDL_WINDOWEVENT_HIDDEN ||
+               event.window.event == SDL_WINDOWEVENT_MINIMIZED) {
+      hWnd->unseen = true;  // no swap waits for the display meanwhile
+    } else if (IsShownAgain(event.window.event)) {
+      hWnd->unseen = false;
       hWnd->tryNow = true;  // SwapBuffers tries waiting for the display again
+    } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
+      hWnd->tryNow = true;
     }
   }
 }

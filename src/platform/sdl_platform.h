@@ -36,13 +36,16 @@ struct HWND__ {
   int pixelFormat = 0;     // 0 until SetPixelFormat
   // Frames are presented without waiting for the display and paced by the
   // layer instead, one a display refresh: where the driver refuses to wait,
-  // for good, and while a wait stalls (the window cannot be seen).
+  // for good, and while the window cannot be seen.
   bool selfPaced = false;
   bool driverWaits = false;  // the context took swap interval 1
   std::chrono::steady_clock::time_point nextFrame{};
-  // While a stall paces it, when the display is next tried again: by the
-  // clock, and at once after a window event that may mean it is seen again,
-  // or once a Wayland compositor has drawn it.
+  std::chrono::steady_clock::time_point lastSwap{};  // when the last swap returned
+  // Where no compositor tells whether it draws the window: the window
+  // system said it is hidden or minimised; and while the layer paces it,
+  // when the display is next tried again, by the clock, or at once after a
+  // window event that may mean it is seen again.
+  bool unseen = false;
   std::chrono::steady_clock::time_point nextTry{};
   bool tryNow = false;
   WaylandFrames waylandFrames;
@@ -66,12 +69,17 @@ bool CloseWasAsked();
 // The live window behind an SDL window id, or null.
 HWND FindWindowRecordById(Uint32 windowId);
 
-// On Wayland, asks for the window's next frame callback, to come with the
-// next swap, unless one is pending already. False for a window that is not
-// a Wayland window: the compositor cannot tell the layer then.
-bool WatchFrames(HWND hWnd);
-// Whether the compositor has drawn the window since WatchFrames asked, as
+// Whether the window is a Wayland window, whose compositor can tell the
+// layer whether it draws it; looked up once.
+bool IsWaylandWindow(HWND hWnd);
+// Asks for the Wayland window's next frame callback, to come with the next
+// swap, unless one is pending already.
+void AskForNextFrame(HWND hWnd);
+// Whether the compositor has drawn the window since AskForNextFrame asked, as
 // far as SDL's event pump has read; never waits. A new ask is needed then.
 bool FrameWasDrawn(HWND hWnd);
-// Drops what WatchFrames made, before the window goes.
+// Reads the display until the compositor has drawn the frame asked for, or
+// until the deadline; whether it drew it. True when none was asked for.
+bool AwaitFrame(HWND hWnd, std::chrono::steady_clock::time_point deadline);
+// Drops what IsWaylandWindow and AskForNextFrame made, before the window goes.
 void StopWatchingFrames(HWND hWnd);
