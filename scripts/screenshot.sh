@@ -8,7 +8,8 @@ cd "$(dirname "$0")/.."
 build=${1:-build}
 program="$build/tests/orbwell-midi-fake-midi"
 x11_send="$build/tests/x11_send"
-[ -x "$program" ] && [ -x "$x11_send" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
+source scripts/test-build.sh
+require_test_build "$build" tests/orbwell-midi-fake-midi tests/x11_send
 
 work=$(mktemp -d)
 source scripts/private-xvfb.sh

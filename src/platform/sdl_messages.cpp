@@ -60,9 +60,9 @@ void QueueEvent(const SDL_Event& event) {
       hWnd->unseen = true;  // no swap waits for the display meanwhile
     } else if (IsShownAgain(event.window.event)) {
       hWnd->unseen = false;
-      hWnd->tryNow = true;  // SwapBuffers tries waiting for the display again
+      hWnd->shownAgain = true;  // the next swap tries waiting for the display again
     } else if (event.window.event == SDL_WINDOWEVENT_FOCUS_GAINED) {
-      hWnd->tryNow = true;
+      hWnd->shownAgain = true;
     }
   }
 }

@@ -2,6 +2,7 @@
 // behind the Windows handles, and the table of live windows.
 #pragma once
 
+#include "platform/frame_pace.h"
 #include "platform/platform.h"
 
 #define SDL_MAIN_HANDLED
@@ -34,20 +35,18 @@ struct HWND__ {
   HDC__ dc;                // CS_OWNDC: one device context for the window's life
   bool glCapable = false;  // false where the display offers no OpenGL visual
   int pixelFormat = 0;     // 0 until SetPixelFormat
-  // Frames are presented without waiting for the display and paced by the
-  // layer instead, one a display refresh: where the driver refuses to wait,
-  // for good, and while the window cannot be seen.
-  bool selfPaced = false;
-  bool driverWaits = false;  // the context took swap interval 1
-  std::chrono::steady_clock::time_point nextFrame{};
-  std::chrono::steady_clock::time_point lastSwap{};  // when the last swap returned
-  // Where no compositor tells whether it draws the window: the window
-  // system said it is hidden or minimised; and while the layer paces it,
-  // when the display is next tried again, by the clock, or at once after a
-  // window event that may mean it is seen again.
+  // How its frames are paced (platform/frame_pace.h). Where the driver
+  // refuses to wait for the display, the layer paces them for good.
+  PaceState pace = PaceState::kDisplayPaces;
+  bool driverWaits = false;                           // the context took swap interval 1
+  std::chrono::steady_clock::time_point nextFrame{};  // while the layer paces
+  std::chrono::steady_clock::time_point lastSwap{};   // when the last swap returned
+  // What the window system said: the window is hidden or minimised; it was
+  // shown or focused since the last swap. And when the display is next
+  // tried by the clock, where nothing tells.
   bool unseen = false;
-  std::chrono::steady_clock::time_point nextTry{};
-  bool tryNow = false;
+  bool shownAgain = false;
+  std::chrono::steady_clock::time_point nextTry = std::chrono::steady_clock::time_point::max();
   WaylandFrames waylandFrames;
 };
 
@@ -68,6 +67,14 @@ void CatchCloseSignals();
 bool CloseWasAsked();
 // The live window behind an SDL window id, or null.
 HWND FindWindowRecordById(Uint32 windowId);
+
+// The frame pace of a window whose driver waits for the display: before
+// its swap and after it, with how long the swap took.
+void PaceBeforeSwap(HWND hWnd, std::chrono::steady_clock::duration period);
+void PaceAfterSwap(HWND hWnd, std::chrono::steady_clock::duration took,
+                   std::chrono::steady_clock::duration period);
+// After every swap: while the layer paces, sleeps until the next frame is due.
+void KeepPace(HWND hWnd, std::chrono::steady_clock::duration period);
 
 // Whether the window is a Wayland window, whose compositor can tell the
 // layer whether it draws it; looked up once.

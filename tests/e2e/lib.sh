@@ -8,8 +8,44 @@ TITLE="OpenGL Test"
 WORK=$(mktemp -d)
 PIDS=()
 
+# descendants PID: every process below PID, as its children now are.
+descendants() {
+  local child
+  for child in $(pgrep -P "$1"); do
+    echo "$child"
+    descendants "$child"
+  done
+}
+
+# alive PID: the process runs (a zombie waiting to be reaped does not).
+alive() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [ "${stat:0:1}" != Z ]
+}
+
+# end_processes PID...: ends each process and all below it, found before
+# any is killed, as a child whose parent has gone is found under it no
+# longer. runuser and su do not hand a signal on to the command they run,
+# so the command is ended itself. What is still there after 10 s is killed.
+end_processes() {
+  local pid all=() deadline=$((SECONDS + 10))
+  for pid in "$@"; do
+    all+=("$pid")
+    mapfile -t -O "${#all[@]}" all < <(descendants "$pid")
+  done
+  for pid in "${all[@]}"; do kill "$pid" 2>/dev/null || true; done
+  for pid in "${all[@]}"; do
+    while alive "$pid" && [ "$SECONDS" -lt "$deadline" ]; do sleep 0.1; done
+    kill -KILL "$pid" 2>/dev/null || true
+  done
+}
+
+# Whatever way the test ends, passed, failed or skipped, everything it
+# started ends with it.
 cleanup() {
-  for pid in "${PIDS[@]}"; do kill "$pid" 2>/dev/null || true; done
+  end_processes "${PIDS[@]}"
   wait 2>/dev/null || true
   rm -rf "$WORK"
 }

@@ -36,9 +36,6 @@ EOF
   PIDS+=($!)
   sway_up() { ls "$XDG_RUNTIME_DIR"/sway-ipc.*.sock && ls "$XDG_RUNTIME_DIR"/wayland-[0-9]; }
   wait_until 30 sway_up || fail "sway did not start: $(tail -n 5 "$WORK/sway.log")"
-  # The compositor itself, as runuser does not pass it the signal that ends
-  # the test; it ends its own helpers (swaybg, Xwayland) as it goes.
-  mapfile -t -O "${#PIDS[@]}" PIDS < <(pgrep -u "$SWAY_USER" -f -- "sway -c $SWAY_HOME/config")
   local sockets=("$XDG_RUNTIME_DIR"/sway-ipc.*.sock) displays=("$XDG_RUNTIME_DIR"/wayland-[0-9])
   SWAYSOCK=${sockets[0]}
   WAYLAND_DISPLAY=${displays[0]##*/}

@@ -89,14 +89,7 @@ escape_until_exit() {
   local typist=$!
   PIDS+=("$typist")
   await_exit "$app" 120
-  end_tree "$typist"
-}
-
-# end_tree PID: ends the process and all it started (runuser, wtype).
-end_tree() {
-  local child
-  for child in $(pgrep -P "$1"); do end_tree "$child"; done
-  kill "$1" 2>/dev/null || true
+  end_processes "$typist"
 }
 
 # At scale 1, and at 200 % as on a HiDPI laptop, with the same desktop size

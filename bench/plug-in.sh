@@ -9,13 +9,15 @@
 #
 # Needs Midi Through as devices 0 and 1 and the gadget, with root, as in the
 # VM of scripts/vm/run-in-vm.sh, and the tests built (scripts/test.sh):
-#   scripts/vm/run-in-vm.sh --seq-dummy auto --virmidi 0 --usb-gadget -- scripts/bench-plug-in.sh
-# usage: scripts/bench-plug-in.sh [COUNT] [NOTES] [BUILD_DIR]
+#   scripts/vm/run-in-vm.sh --seq-dummy auto --virmidi 0 --usb-gadget -- bench/plug-in.sh
+# usage: bench/plug-in.sh [COUNT] [NOTES] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 count=${1:-20}
 notes=${2:-200}
 build=${3:-build}
+source scripts/test-build.sh
+require_test_build "$build" orbwell-midi-autoconnect tests/frame_rate tests/plug_in_latency
 source tests/e2e/lib.sh
 # Here a missing piece is an error, not a skipped test.
 skip() { fail "$*"; }

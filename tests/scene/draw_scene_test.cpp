@@ -1,49 +1,10 @@
 // The sphere grid as it lands in the frame buffer of a real Mesa context.
 #include "scene/draw_scene.h"
-#include "midi/apply_midi_event.h"
 #include "scene_fixture.h"
 
-#include <cmath>
 #include <vector>
 
 namespace {
-
-constexpr int kWidth = 640;
-constexpr int kHeight = 480;
-
-struct Frame {
-  std::vector<GLubyte> rgb;
-  int Brightness(int x, int y) const {
-    const size_t at = 3 * (static_cast<size_t>(y) * kWidth + static_cast<size_t>(x));
-    return rgb[at] + rgb[at + 1] + rgb[at + 2];
-  }
-};
-
-// Where a point of the unturned grid, sitting 6.5 units away, lands on
-// screen, from the 45-degree projection worked out by hand.
-struct Pixel {
-  int x;
-  int y;
-};
-Pixel ScreenOf(double gridX, double gridY) {
-  const double f = 1.0 / std::tan(22.5 * M_PI / 180.0);
-  const double aspect = static_cast<double>(kWidth) / kHeight;
-  return Pixel{static_cast<int>(std::lround(kWidth / 2.0 * (1.0 + f / aspect * gridX / 6.5))),
-               static_cast<int>(std::lround(kHeight / 2.0 * (1.0 + f * gridY / 6.5)))};
-}
-Pixel CentreOf(int sphere) { return ScreenOf(-2 + sphere % kColumns, 2 - sphere / kColumns); }
-
-// Draws one frame of the unturned grid and reads it back.
-Frame DrawUnturned() {
-  sceneState.rotX = 0.0f;
-  sceneState.rotY = 0.0f;
-  DrawScene();
-  Frame frame{std::vector<GLubyte>(3u * kWidth * kHeight)};
-  glPixelStorei(GL_PACK_ALIGNMENT, 1);
-  glReadBuffer(GL_BACK);
-  glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, frame.rgb.data());
-  return frame;
-}
 
 // The width of the lit run through a sphere's centre, in pixels.
 int FootprintWidth(const Frame& frame, int sphere) {
@@ -135,18 +96,6 @@ TEST_F(DrawSceneTest, TheGridKeepsItsSpeedAfterALongRun) {
   sceneState.quadrics = quadrics;
   EXPECT_NEAR(sceneState.rotX - start[0], 20.0f, 0.01f);
   EXPECT_NEAR(sceneState.rotY - start[1], 25.0f, 0.01f);
-}
-
-TEST_F(DrawSceneTest, ABlackDiffuseColourFromMidiDarkensTheLitSpheres) {
-  const Pixel centre = CentreOf(12);
-  const int before = DrawUnturned().Brightness(centre.x, centre.y);
-  for (int controller : {11, 12, 13}) {
-    const PmEvent event{Pm_Message(0xB0, controller, 0), 0};
-    ApplyMidiEvent(&event);
-  }
-  const int after = DrawUnturned().Brightness(centre.x, centre.y);
-  EXPECT_GT(after, 0);
-  EXPECT_LT(after, before / 2) << before << " -> " << after;
 }
 
 }  // namespace

@@ -8,17 +8,16 @@
 # through sdl2-compat), under a private headless sway at 60 Hz. Two
 # programs: the program itself, with the MIDI library's double counting its
 # pumps (one a frame), and our platform layer alone drawing empty frames
-# (tests/frame_pace), which shows the pace where drawing costs nothing.
+# (frame_pace.cpp), which shows the pace where drawing costs nothing.
 # Each figure is over SECONDS seconds, after two to settle; the hiding
 # figure is the longest gap from the second in which the window moved on.
-# usage: scripts/bench-desktop-pace.sh [SECONDS] [BUILD_DIR]
+# usage: bench/desktop-pace.sh [SECONDS] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 seconds=${1:-8}
 build=${2:-build}
-for tool in tests/orbwell-midi-fake-midi tests/frame_pace; do
-  [ -x "$build/$tool" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
-done
+source scripts/test-build.sh
+require_test_build "$build" tests/orbwell-midi-fake-midi tests/frame_pace
 command -v jq >/dev/null || { echo "no jq (scripts/setup.sh --tests installs it)" >&2; exit 1; }
 source tests/e2e/lib.sh
 source tests/e2e/sway.sh

@@ -1,11 +1,11 @@
 // The MIDI link against the MIDI library's test double: opening and draining,
-// MIDI thru, the queue limit, closing, and the fatal-error rule as a user at a
-// terminal sees it.
+// MIDI thru, the queue limit and closing; a failing call ends the process as
+// a user at a terminal sees it.
 #include "midi/midi_link.h"
 #include "call_log.h"
 #include "child_process.h"
 #include "fake_portmidi.h"
-#include "midi/midi_failure_policy.h"
+#include "midi_failure_text.h"
 #include "scene/scene_state.h"
 
 #include <gtest/gtest.h>
@@ -16,13 +16,6 @@
 namespace {
 
 using Log = std::vector<std::string>;
-constexpr char kPrompt[] = "type ENTER...";
-
-// What the user sees when the library fails with error: the library's own
-// text, as the release the build uses words it.
-std::string FailureText(PmError error) {
-  return std::string("PortMidi call failed...\n  ") + Pm_GetErrorText(error) + "\ntype ENTER...";
-}
 
 PmMessage NoteOn(int note, int velocity, int channel = 0) {
   return Pm_Message(0x90 | channel, note, velocity);
@@ -289,49 +282,6 @@ TEST_F(MidiLinkTest, EveryCheckedCallEndsTheProcessWhenItFails) {
     EXPECT_EQ(run.output.rfind("PortMidi call failed...\n", 0), 0u) << run.output;
     EXPECT_EQ(run.exitStatus, 255);
   }
-}
-
-}  // namespace
-
-// The fatal-error rule, as the user's terminal sees it.
-namespace {
-
-TEST(MidiFailurePolicyTest, PassesResultsOfZeroAndMoreThrough) {
-  EXPECT_EQ(MidiFailurePolicy(pmNoError), pmNoError);
-  EXPECT_EQ(MidiFailurePolicy(pmGotData), pmGotData);
-  EXPECT_EQ(MidiFailurePolicy(static_cast<PmError>(7)), 7);
-}
-
-TEST(MidiFailurePolicyTest, ReportsAnErrorPromptsAndWaitsForALineThenExitsWithMinusOne) {
-  const ChildRun run =
-      RunInChild([] { MidiFailurePolicy(pmInvalidDeviceId); }, kPrompt, "anything at all\n");
-  EXPECT_EQ(run.output, FailureText(pmInvalidDeviceId));
-  EXPECT_TRUE(run.waitedAtPrompt);
-  EXPECT_EQ(run.exitStatus, 255);
-}
-
-TEST(MidiFailurePolicyTest, ReportsAHostErrorWithItsTextAndClearsIt) {
-  const ChildRun run = RunInChild(
-      [] {
-        std::atexit([] {
-          char text[PM_HOST_ERROR_MSG_LEN] = "not cleared";
-          Pm_GetHostErrorText(text, PM_HOST_ERROR_MSG_LEN);
-          std::printf("[%s]", text);
-        });
-        fake_midi::Reset();
-        fake_midi::FailCall("Pm_Poll", pmHostError, 1, "device unplugged");
-        MidiFailurePolicy(Pm_Poll(nullptr));
-      },
-      kPrompt, "\n");
-  EXPECT_EQ(run.output, "PortMidi found host error...\n  device unplugged\ntype ENTER...[]");
-  EXPECT_TRUE(run.waitedAtPrompt);
-  EXPECT_EQ(run.exitStatus, 255);
-}
-
-TEST(MidiFailurePolicyTest, EndsAtOnceWhenStandardInputIsClosed) {
-  const ChildRun run = RunInChild([] { MidiFailurePolicy(pmBadPtr); }, "", "");
-  EXPECT_EQ(run.output, FailureText(pmBadPtr));
-  EXPECT_EQ(run.exitStatus, 255);
 }
 
 }  // namespace

@@ -123,4 +123,16 @@ TEST_F(ApplyMidiEventTest, ANoteOnLeavesOpenGLAlone) {
   EXPECT_EQ(Light(GL_DIFFUSE), SceneState{}.lightDiffuse);
 }
 
+TEST_F(ApplyMidiEventTest, ABlackDiffuseColourFromMidiDarkensTheLitSpheres) {
+  const Pixel centre = CentreOf(12);
+  const int before = DrawUnturned().Brightness(centre.x, centre.y);
+  for (int controller : {11, 12, 13}) {
+    const PmEvent event{Pm_Message(0xB0, controller, 0), 0};
+    ApplyMidiEvent(&event);
+  }
+  const int after = DrawUnturned().Brightness(centre.x, centre.y);
+  EXPECT_GT(after, 0);
+  EXPECT_LT(after, before / 2) << before << " -> " << after;
+}
+
 }  // namespace

@@ -1,21 +1,16 @@
 #include "fake_portmidi.h"
+#include "fake_portmidi_world.h"
 
 #include "call_log.h"
 
 #include <porttime.h>
 
-#include <GL/glx.h>
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
 #include <map>
-#include <sstream>
 
 namespace {
 
@@ -60,32 +55,9 @@ struct FakeLibrary {
 
 FakeLibrary fake;
 
-// The test build of the whole program takes its input from a pipe and logs
-// to a file, both named in the environment; unit tests use neither. With
-// ORBWELL_FAKE_MIDI_OUTPUT naming a file (a pipe, say), what it writes to its
-// output goes there too, an event a line, its four bytes in hex.
-int feed = -1;
-std::string feedLine;
-FILE* echoes = nullptr;
-
-void Echo(const PmEvent& event) {
-  if (echoes == nullptr) {
-    const char* path = std::getenv("ORBWELL_FAKE_MIDI_OUTPUT");
-    if (path == nullptr || (echoes = std::fopen(path, "w")) == nullptr) return;
-  }
-  std::fprintf(echoes, "%02X %02X %02X %02X\n", event.message & 0xFF, (event.message >> 8) & 0xFF,
-               (event.message >> 16) & 0xFF, (event.message >> 24) & 0xFF);
-  std::fflush(echoes);
-}
-
 void Log(const std::string& entry) {
   CallLog().push_back(entry);
-  if (const char* path = std::getenv("ORBWELL_FAKE_MIDI_LOG")) {
-    if (FILE* file = std::fopen(path, "a")) {
-      std::fprintf(file, "%s\n", entry.c_str());
-      std::fclose(file);
-    }
-  }
+  fake_midi::Logged(entry);
 }
 
 std::string NameOf(PortMidiStream* stream) {
@@ -318,67 +290,6 @@ PmError WriteEvent(PmMessage message) {
   return pmNoError;
 }
 
-void PullFeed() {
-  char buffer[4096];
-  ssize_t n;
-  while (feed >= 0 && (n = read(feed, buffer, sizeof buffer)) > 0) {
-    feedLine.append(buffer, static_cast<size_t>(n));
-  }
-  size_t end;
-  while ((end = feedLine.find('\n')) != std::string::npos) {
-    std::istringstream bytes(feedLine.substr(0, end));
-    feedLine.erase(0, end + 1);
-    PmMessage message = 0;
-    unsigned value;
-    for (int shift = 0; shift < 32 && bytes >> std::hex >> value; shift += 8) {
-      message |= static_cast<PmMessage>(value << shift);
-    }
-    Arrive(PmEvent{message, fake.now});
-  }
-}
-
-// The pace benchmark: with ORBWELL_FAKE_MIDI_PUMPS naming a file, each
-// second the double appends how many times the program pumped MIDI (once a
-// frame) and the longest gap between two pumps. A pump ends with the read
-// that finds the queue empty.
-struct PumpStats {
-  FILE* file = nullptr;
-  std::chrono::steady_clock::time_point start;
-  std::chrono::steady_clock::time_point secondStart;
-  std::chrono::steady_clock::time_point lastPump;
-  int pumps = 0;
-  double longestGapMs = 0;
-};
-
-PumpStats pumpStats;
-
-void CountPump() {
-  const auto now = std::chrono::steady_clock::now();
-  if (pumpStats.file == nullptr) {
-    const char* path = std::getenv("ORBWELL_FAKE_MIDI_PUMPS");
-    if (path == nullptr || (pumpStats.file = std::fopen(path, "w")) == nullptr) return;
-    pumpStats.start = pumpStats.secondStart = pumpStats.lastPump = now;
-  }
-  const std::chrono::duration<double, std::milli> gap = now - pumpStats.lastPump;
-  pumpStats.longestGapMs = std::max(pumpStats.longestGapMs, gap.count());
-  pumpStats.lastPump = now;
-  ++pumpStats.pumps;
-  if (now - pumpStats.secondStart >= std::chrono::seconds(1)) {
-    const std::chrono::duration<double> at = now - pumpStats.start;
-    const std::chrono::duration<double> span = now - pumpStats.secondStart;
-    std::fprintf(pumpStats.file, "%.1f s: %.1f pumps per second, longest gap %.1f ms\n", at.count(),
-                 pumpStats.pumps / span.count(), pumpStats.longestGapMs);
-    std::fflush(pumpStats.file);
-    pumpStats.secondStart = now;
-    pumpStats.pumps = 0;
-    pumpStats.longestGapMs = 0;
-  }
-}
-
-std::string ContextNote() {
-  return glXGetCurrentContext() != nullptr ? " context=current" : " context=none";
-}
-
 std::string ClockOf(PmTimeProcPtr timeProc, void* timeInfo) {
   return timeProc == nullptr ? "null" : std::to_string(timeProc(timeInfo));
 }
@@ -519,9 +430,7 @@ PmError Pm_OpenInput(PortMidiStream** stream, PmDeviceID device, void* driverInf
   *stream = &inputTag;
   for (const PmEvent& event : fake.arrivingOnOpen) Arrive(event);
   fake.arrivingOnOpen.clear();
-  if (const char* path = std::getenv("ORBWELL_FAKE_MIDI_INPUT")) {
-    feed = open(path, O_RDONLY | O_NONBLOCK);
-  }
+  fake_midi::InputOpened();
   return pmNoError;
 }
 
@@ -537,7 +446,7 @@ PmError Pm_Poll(PortMidiStream* stream) {
   Log("Pm_Poll(" + NameOf(stream) + ")");
   PmError error;
   if (Injected("Pm_Poll", &error)) return error;
-  PullFeed();
+  fake_midi::Polling();
   return fake.queue.empty() ? pmNoData : pmGotData;
 }
 
@@ -557,7 +466,7 @@ int Pm_Read(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
     fake.read.push_back(buffer[count]);
     fake.queue.pop_front();
   }
-  if (count == 0 && feed >= 0) CountPump();
+  if (count == 0) fake_midi::ReadFoundNothing();
   return count;
 }
 
@@ -568,14 +477,14 @@ PmError Pm_Write(PortMidiStream* stream, PmEvent* buffer, int32_t length) {
   for (int i = 0; i < length; ++i) {
     if (const PmError result = WriteEvent(buffer[i].message); result != pmNoError) return result;
     if (fake.onWrite) fake.onWrite(buffer[i]);
-    if (feed >= 0) Echo(buffer[i]);
+    fake_midi::Wrote(buffer[i]);
     fake.written.push_back(buffer[i]);
   }
   return pmNoError;
 }
 
 PmError Pm_Close(PortMidiStream* stream) {
-  Log("Pm_Close(" + NameOf(stream) + ")" + (feed >= 0 ? ContextNote() : ""));
+  Log("Pm_Close(" + NameOf(stream) + ")" + fake_midi::ClosingNote());
   PmError error;
   if (Injected("Pm_Close", &error)) return error;
   return pmNoError;

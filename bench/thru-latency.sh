@@ -1,31 +1,30 @@
 #!/usr/bin/env bash
 # Measures MIDI thru latency as a player gets it: COUNT note-ons played into
 # the program at random moments (gaps drawn evenly from zero to two frame
-# periods), each timed until its echo comes out (tests/thru_latency). The
+# periods), each timed until its echo comes out (thru_latency.cpp). The
 # program passes MIDI on between frames, so the figures are given as shares
 # of the frame period too, measured first in the same run.
 #
 # Two places:
 # - by default, through a real port: a virtual port (snd-virmidi) as MIDI
 #   devices 0 and 1, the program on an X server of its own, its frames
-#   counted by the server (tests/frame_rate). As in the VM of
+#   counted by the server (frame_rate.cpp). As in the VM of
 #   scripts/vm/run-in-vm.sh:
-#     scripts/vm/run-in-vm.sh -- scripts/bench-thru-latency.sh 200
+#     scripts/vm/run-in-vm.sh -- bench/thru-latency.sh 200
 # - with --desktop, on a desktop with a display rate: a private headless sway
 #   at 60 Hz, the program a native Wayland client there, with the MIDI
 #   library's test double fed through a pipe and echoing into another, its
 #   frames counted by its pumps. It needs no MIDI device.
 # Both need the tests built (scripts/test.sh).
-# usage: scripts/bench-thru-latency.sh [--desktop] [COUNT] [BUILD_DIR]
+# usage: bench/thru-latency.sh [--desktop] [COUNT] [BUILD_DIR]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 desktop=false
 [ "${1:-}" != --desktop ] || { desktop=true; shift; }
 count=${1:-200}
 build=${2:-build}
-for tool in orbwell-midi orbwell-midi-devices tests/orbwell-midi-fake-midi tests/thru_latency tests/frame_rate; do
-  [ -x "$build/$tool" ] || { echo "build the tests first: scripts/test.sh" >&2; exit 1; }
-done
+source scripts/test-build.sh
+require_test_build "$build" orbwell-midi orbwell-midi-devices tests/orbwell-midi-fake-midi tests/thru_latency tests/frame_rate
 source tests/e2e/lib.sh
 
 if $desktop; then

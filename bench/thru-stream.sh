@@ -2,7 +2,7 @@
 # The suite's randomised MIDI stream, run longer: EVENTS events (20 million
 # unless given) through the MIDI link against the library's test double,
 # with every check, three times with fresh seeds. Prints events per second.
-# usage: scripts/bench-thru-stream.sh [EVENTS]
+# usage: bench/thru-stream.sh [EVENTS]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 events=${1:-20000000}
