@@ -2,6 +2,7 @@
 // pixel format and context, the message queue and message boxes, judged from
 // the X server's side where it can be.
 #include "platform/opengl.h"
+#include "platform/sdl_platform.h"
 #include "x11_probe.h"
 
 #include <SDL.h>
@@ -200,6 +201,31 @@ TEST_F(SdlPlatformTest, MakingAContextCurrentAsksForOneFrameADisplayRefresh) {
   wglDeleteContext(hRC);
   if (!driverWaits) GTEST_SKIP() << "this driver never waits for the display";
   EXPECT_EQ(interval, 1);
+}
+
+// What the frame pace is told: a window the window manager unmaps (it
+// minimised the window, or switched to another workspace) is not seen, and
+// one it maps again is.
+TEST_F(SdlPlatformTest, AWindowTheWindowManagerUnmapsIsUnseenUntilItIsMappedAgain) {
+  ASSERT_NE(Create(200, 200), nullptr);
+  ShowWindow(hWnd, SW_SHOW);
+  auto told = [this](bool unseen) {
+    MSG msg;
+    for (int tries = 0; tries < 200; ++tries) {
+      while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+      }
+      if (hWnd->unseen == unseen) return true;
+      SDL_Delay(10);
+    }
+    return false;
+  };
+  ASSERT_TRUE(told(false));
+  hWnd->shownAgain = false;
+  SetMapped(kTitle, false);
+  EXPECT_TRUE(told(true));
+  SetMapped(kTitle, true);
+  EXPECT_TRUE(told(false));
+  EXPECT_TRUE(hWnd->shownAgain);
 }
 
 TEST_F(SdlPlatformTest, EscapeFromTheXServerArrivesAsWmKeydownWithVkEscape) {

@@ -68,6 +68,17 @@ WindowFacts LookUpWindow(const std::string& title) {
   return facts;
 }
 
+void SetMapped(const std::string& title, bool mapped) {
+  const Window window = Find(title);
+  if (window == 0) return;
+  if (mapped) {
+    XMapWindow(Connection(), window);
+  } else {
+    XUnmapWindow(Connection(), window);
+  }
+  XSync(Connection(), False);
+}
+
 bool FocusWindow(const std::string& title) {
   const Window window = Find(title);
   if (window == 0) return false;

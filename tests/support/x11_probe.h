@@ -30,6 +30,11 @@ bool FocusWindow(const std::string& title);
 // the server has taken both events.
 void PressKey(const char* keyName);
 
+// Unmaps or maps the window with this title again, as a window manager does
+// when it minimises it or switches to another workspace, and back. Returns
+// once the server has done it.
+void SetMapped(const std::string& title, bool mapped);
+
 // What the window manager sends when the user clicks the close button.
 // Returns once the server has taken it.
 void RequestClose(const std::string& title);
