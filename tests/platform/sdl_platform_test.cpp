@@ -1,8 +1,8 @@
 // Our SDL2 platform layer in a real X server with real Mesa: windows, the
 // pixel format and context, the message queue and message boxes, judged from
 // the X server's side where it can be.
-#include "platform/opengl.h"
 #include "platform/sdl_platform.h"
+#include "platform/opengl.h"
 #include "x11_probe.h"
 
 #include <SDL.h>
